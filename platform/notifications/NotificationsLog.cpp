@@ -1,0 +1,3 @@
+#include "NotificationsLog.h"
+
+Q_LOGGING_CATEGORY(lcNotifications, "veltamorine.platform.notifications")
