@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// What the application and the helper daemon agree on. Each message is one frame: a 4-byte
+// big-endian length followed by that many bytes of compact JSON.
+//   client → helper: {"id": <number>, "arguments": ["<command>", "<argument>"]}
+//   helper → client: {"log": "<text>"}                     (diagnostic text of a call)
+//                    {"id": <number>, "reply": [<value>]}  (at most one per call)
+namespace HelperProtocol {
+
+// The service name; also the stem of the socket and of the systemd units.
+inline const QString serviceName = QStringLiteral("veltamorine.mac.apple.helpertool");
+inline const QString defaultSocketPath = QStringLiteral("/run/veltamorine.mac.apple.helpertool.sock");
+
+// Largest payload the helper reads; the rules text of the kill switch is a few kilobytes.
+inline constexpr std::uint32_t maxRequestSize = 1024 * 1024;
+// Largest payload a client reads: log texts may carry a whole rule listing.
+inline constexpr std::uint32_t maxMessageSize = 64 * 1024 * 1024;
+
+inline const QString getVersion = QStringLiteral("getVersion");
+inline const QString enableFirewall = QStringLiteral("enableFirewall");
+inline const QString disableFirewall = QStringLiteral("disableFirewall");
+inline const QString isVPNFirewallEnabled = QStringLiteral("isVPNFirewallEnabled");
+inline const QString isAnyFirewallEnabled = QStringLiteral("isAnyFirewallEnabled");
+inline const QString unloadAndInstallHelper = QStringLiteral("unloadAndInstallHelper");
+
+}
