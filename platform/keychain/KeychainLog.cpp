@@ -1,0 +1,3 @@
+#include "KeychainLog.h"
+
+Q_LOGGING_CATEGORY(lcKeychain, "veltamorine.platform.keychain")
