@@ -18,7 +18,13 @@
 
 namespace {
 
-const QString kill = QStringLiteral("killVeltamorineLauncher");
+// Names of this run's own, so that other programs posting on the same bus cannot interfere.
+QString uniqueName(const char* stem)
+{
+    return QString::fromLatin1(stem) + "." + QUuid::createUuid().toString(QUuid::Id128);
+}
+
+const QString kill = uniqueName("killVeltamorineLauncher");
 
 // Two separate clients of the session bus, as two programs would be.
 class DistributedNotificationCenterTest : public ::testing::Test {
@@ -74,7 +80,7 @@ TEST_F(DistributedNotificationCenterTest, DeliversNameAndObjectToAnotherClientOn
     poster.join();
 
     ASSERT_TRUE(TestSupport::waitUntil([&] { return !heard.isEmpty(); }));
-    EXPECT_EQ(heard, QStringList({"killVeltamorineLauncher:org.veltamorine.app"}));
+    EXPECT_EQ(heard, QStringList({kill + ":org.veltamorine.app"}));
     EXPECT_EQ(deliveredOn, QThread::currentThread());
 }
 
