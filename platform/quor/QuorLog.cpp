@@ -1,0 +1,3 @@
+#include "QuorLog.h"
+
+Q_LOGGING_CATEGORY(lcQuor, "veltamorine.quor")
