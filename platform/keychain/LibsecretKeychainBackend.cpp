@@ -152,7 +152,7 @@ bool LibsecretKeychainBackend::write(const QString& key, const QString& value)
         }
     }
     const QByteArray utf8Key = key.toUtf8();
-    const QByteArray utf8Value = value.toUtf8();
+    QByteArray utf8Value = value.toUtf8();
     const auto attributes = attributesFor(utf8Key);
     SecretValue* secret = secret_value_new(utf8Value.constData(), utf8Value.size(), "text/plain");
     ErrorSlot error;
@@ -160,6 +160,7 @@ bool LibsecretKeychainBackend::write(const QString& key, const QString& value)
                                                       SECRET_COLLECTION_DEFAULT, utf8Key.constData(), secret,
                                                       deadline.get(), error.out());
     secret_value_unref(secret);
+    utf8Value.fill('\0');   // the keyring has its own copy now
     return !error.failed("storing", key) && stored;
 }
 
