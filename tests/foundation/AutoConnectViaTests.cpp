@@ -57,3 +57,18 @@ TEST(AutoConnectViaTests, UserTestGroupRawTexts)
 }
 
 }
+
+namespace {
+
+TEST(AutoConnectViaTests, SharedLocalizerTitlesAreBuiltOnceAndLookedUpTheSameWay)
+{
+    const QStringList& titles = AutoConnectVias::allTitles();
+    ASSERT_EQ(titles.size(), 4);
+    EXPECT_EQ(&titles, &AutoConnectVias::allTitles());
+    EXPECT_EQ(titles.at(0), titles.at(1));
+    EXPECT_EQ(AutoConnectVias::title(AutoConnectVia::LastConnected), titles.at(2));
+    EXPECT_EQ(AutoConnectVias::fromTitle(titles.at(2)), AutoConnectVia::LastConnected);
+    EXPECT_EQ(AutoConnectVias::fromTitle(titles.at(1)), AutoConnectVia::AutoSelect);
+}
+
+}

@@ -1,5 +1,7 @@
 #include "AutoConnectVia.h"
 
+#include "Localizer.h"
+
 namespace AutoConnectVias {
 
 QString titleKey(AutoConnectVia via)
@@ -33,6 +35,27 @@ AutoConnectVia fromTitle(QStringView text, const Localize& localize)
 {
     for (AutoConnectVia via : allCases<AutoConnectVia>()) {
         if (title(via, localize) == text)
+            return via;
+    }
+    return AutoConnectVia::AutoSelect;
+}
+
+QString title(AutoConnectVia via)
+{
+    return allTitles().at(qsizetype(via));
+}
+
+const QStringList& allTitles()
+{
+    static const QStringList titles = allTitles(&Localizer::localized);
+    return titles;
+}
+
+AutoConnectVia fromTitle(QStringView text)
+{
+    const QStringList& titles = allTitles();
+    for (AutoConnectVia via : allCases<AutoConnectVia>()) {
+        if (titles.at(qsizetype(via)) == text)
             return via;
     }
     return AutoConnectVia::AutoSelect;

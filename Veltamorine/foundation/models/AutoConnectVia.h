@@ -34,4 +34,10 @@ QStringList allTitles(const Localize& localize);
 // recommended title always gives AutoSelect.
 AutoConnectVia fromTitle(QStringView text, const Localize& localize);
 
+// The same with the application's shared localizer; its titles are built once per process (the
+// interface language is chosen once at start-up).
+QString title(AutoConnectVia via);
+const QStringList& allTitles();
+AutoConnectVia fromTitle(QStringView text);
+
 }
