@@ -88,8 +88,9 @@ std::unique_ptr<GHashTable, HashTableUnref> attributesFor(const QByteArray& key)
 GPtr<SecretService> openService(GCancellable* cancellable, const QString& key)
 {
     ErrorSlot error;
-    SecretService* service = secret_service_get_sync(
-        SecretServiceFlags(SECRET_SERVICE_OPEN_SESSION | SECRET_SERVICE_LOAD_COLLECTIONS), cancellable, error.out());
+    // Only a session for moving secrets: loading every collection and item up front would fail
+    // whenever another program deletes an item at that moment.
+    SecretService* service = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, cancellable, error.out());
     if (error.failed("connecting to the keyring", key) || !service)
         return nullptr;
     return GPtr<SecretService>(service);
