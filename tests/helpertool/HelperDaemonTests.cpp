@@ -1,0 +1,129 @@
+#include "HelperTestFixture.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace HelperTestFixture;
+
+namespace {
+
+// The daemon program as systemd would run it, on a socket of its own, with clients that are
+// separate programs: signed, unsigned, signed by someone else, or started with a preload.
+class HelperDaemonTests : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QProcess daemon;
+
+    QString socketPath() { return dir.filePath("helper.sock"); }
+
+    void SetUp() override
+    {
+        daemon.setProcessChannelMode(QProcess::SeparateChannels);
+        daemon.start(daemonProgram(), { "--socket", socketPath(), "--rules-folder", dir.path(), "--nft",
+                                          writeFakeTool(dir.path(), "nft") });
+        ASSERT_TRUE(daemon.waitForStarted(5000));
+        QElapsedTimer timer;
+        timer.start();
+        while (!QFileInfo::exists(socketPath()) && timer.elapsed() < 5000)
+            daemon.waitForReadyRead(20);
+        ASSERT_TRUE(QFileInfo::exists(socketPath()));
+    }
+    void TearDown() override
+    {
+        if (daemon.state() != QProcess::NotRunning) {
+            daemon.kill();
+            daemon.waitForFinished(5000);
+        }
+    }
+
+    QByteArray daemonOutput;
+    bool daemonPrinted(const QByteArray& line)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        for (;;) {
+            daemonOutput += daemon.readAllStandardOutput();
+            if (daemonOutput.contains(line + '\n') || timer.elapsed() > 5000)
+                return daemonOutput.contains(line + '\n');
+            daemon.waitForReadyRead(50);
+        }
+    }
+
+    struct ClientRun {
+        int exitCode;
+        QByteArray output;
+    };
+    ClientRun runClient(const QString& program, const QStringList& arguments, const QStringList& extraEnvironment = {},
+        int timeoutMs = 5000)
+    {
+        QProcess client;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const QString& entry : extraEnvironment)
+            environment.insert(entry.section('=', 0, 0), entry.section('=', 1));
+        client.setProcessEnvironment(environment);
+        client.start(program, QStringList { socketPath(), QString::number(timeoutMs) } + arguments);
+        EXPECT_TRUE(client.waitForFinished(15000));
+        return { client.exitCode(), client.readAllStandardOutput().trimmed() };
+    }
+};
+
+}
+
+TEST_F(HelperDaemonTests, signedClientIsServedAndOthersAreRefused)
+{
+    const ClientRun signedRun = runClient(clientProgram(), { "getVersion" });
+    EXPECT_EQ(signedRun.exitCode, 0);
+    EXPECT_EQ(signedRun.output, QByteArray("[\"1.0.0\"]"));
+
+    QTemporaryDir copies;
+    ASSERT_TRUE(makeCertificate(copies.path(), "otherRoot", "", true));
+    ASSERT_TRUE(makeCertificate(copies.path(), "otherLeaf", copies.filePath("otherRoot"), false));
+    const QString unsignedCopy = copyProgram(clientProgram(), QDir(copies.path()).filePath(""), false);
+    QDir(copies.path()).mkdir("other");
+    const QString foreignCopy = copyProgram(clientProgram(), copies.filePath("other"), false);
+    ASSERT_TRUE(sign(foreignCopy, copies.filePath("otherLeaf"), { copies.filePath("otherRoot.pem") }));
+
+    struct Case {
+        const char* name;
+        QString program;
+        QStringList environment;
+    };
+    const QString libm = QFileInfo::exists("/lib/x86_64-linux-gnu/libm.so.6") ? "/lib/x86_64-linux-gnu/libm.so.6" : "libm.so.6";
+    const Case refused[] = {
+        { "unsigned", unsignedCopy, {} },
+        { "signed by another root", foreignCopy, {} },
+        { "signed but preloading a library", clientProgram(), { "LD_PRELOAD=" + libm } },
+    };
+    for (const Case& c : refused) {
+        SCOPED_TRACE(c.name);
+        const ClientRun run = runClient(c.program, { "getVersion" }, c.environment);
+        EXPECT_EQ(run.exitCode, 2) << "the daemon closes the connection";
+        EXPECT_TRUE(run.output.isEmpty());
+    }
+
+    // The refusals left the daemon serving.
+    EXPECT_EQ(runClient(clientProgram(), { "getVersion" }).output, QByteArray("[\"1.0.0\"]"));
+    EXPECT_TRUE(daemonPrinted("@Helper self.isValid(connection false"));
+    EXPECT_TRUE(daemonPrinted("@Helper self.isValid(connection YES"));
+}
+
+TEST_F(HelperDaemonTests, unknownCommandGetsNoReply)
+{
+    EXPECT_EQ(runClient(clientProgram(), { "getversion" }, {}, 500).exitCode, 3);
+}
+
+TEST_F(HelperDaemonTests, daemonEndsAboutOneSecondAfterItsLastClient)
+{
+    ASSERT_EQ(runClient(clientProgram(), { "getVersion" }).exitCode, 0);
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_TRUE(daemon.waitForFinished(5000));
+    EXPECT_LT(timer.elapsed(), 3000);
+    EXPECT_EQ(daemon.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(daemon.exitCode(), 0);
+    EXPECT_TRUE(daemonPrinted("@Helper Main Running"));
+}
