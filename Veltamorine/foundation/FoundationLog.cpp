@@ -1,0 +1,3 @@
+#include "FoundationLog.h"
+
+Q_LOGGING_CATEGORY(lcFoundation, "veltamorine.foundation")

@@ -1,0 +1,110 @@
+#include "Encryption.h"
+#include "StrictBase64.h"
+#include "StringExtensions.h"
+
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace StringExtensions;
+
+TEST(StringExtensionsTests, Md5IsLowerCaseHexOfTheUtf8Bytes)
+{
+    EXPECT_EQ(md5(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(md5("abc"), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(md5("The quick brown fox jumps over the lazy dog"), "9e107d9d372bb6826bd81d3542a419d6");
+    EXPECT_EQ(md5(QString::fromUtf8("é")), md5(QString::fromUtf8("\xc3\xa9")));
+    EXPECT_EQ(md5(QString::fromUtf8("é")).size(), 32);
+}
+
+TEST(StringExtensionsTests, HexStringIsTwoLowerCaseDigitsPerByte)
+{
+    EXPECT_EQ(hexString(QByteArray()), "");
+    EXPECT_EQ(hexString(QByteArray("\x00\x0a\xff\x7f", 4)), "000aff7f");
+}
+
+TEST(StringExtensionsTests, HexToBytes)
+{
+    EXPECT_EQ(hexToBytes(""), QByteArray());
+    EXPECT_EQ(hexToBytes("0aFF"), QByteArray("\x0a\xff", 2));
+    EXPECT_EQ(hexToBytes("5E0A93c1"), QByteArray("\x5e\x0a\x93\xc1", 4));
+    for (const char* bad : {"a", "abc", "0g", "zz", "+f", "-1", " 1", "0x", "é1"})
+        EXPECT_EQ(hexToBytes(QString::fromUtf8(bad)), std::nullopt) << bad;
+}
+
+TEST(StringExtensionsTests, EmailPatternIsTheFullPattern)
+{
+    EXPECT_EQ(emailPattern().size(), 430);
+}
+
+TEST(StringExtensionsTests, EmailSearchIsUnanchoredAndCaseSensitive)
+{
+    const struct {
+        const char* text;
+        bool valid;
+    } cases[] = {
+        {"user.name@example.com", true},
+        {"please write to user@mail.example.org today", true},
+        {"o'brien+vpn@sub.example.co", true},
+        {"\"quoted.local\"@example.com", true},
+        {"\"quoted local\"@example.com", false},  // a blank is no quoted-text character
+        {"user@[192.168.0.1]", true},
+        {"USER@EXAMPLE.COM", false},
+        {"user@", false},
+        {"user@example", false},
+        {"@example.com", false},
+        {"plain text", false},
+        {"", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isValidEmail(QString::fromUtf8(c.text)), c.valid) << c.text;
+}
+
+TEST(StrictBase64Tests, DecodesStandardBase64)
+{
+    EXPECT_EQ(StrictBase64::decode(u""), QByteArray());
+    EXPECT_EQ(StrictBase64::decode(u"Zg=="), QByteArray("f"));
+    EXPECT_EQ(StrictBase64::decode(u"Zm8="), QByteArray("fo"));
+    EXPECT_EQ(StrictBase64::decode(u"Zm9v"), QByteArray("foo"));
+    EXPECT_EQ(StrictBase64::decode(u"Zm9vYmFy"), QByteArray("foobar"));
+    EXPECT_EQ(StrictBase64::decode(u"+/+/"), QByteArray("\xfb\xff\xbf", 3));
+    QByteArray all(256, '\0');
+    for (int i = 0; i < 256; ++i)
+        all[i] = char(i);
+    EXPECT_EQ(StrictBase64::decode(QString::fromLatin1(all.toBase64())), all);
+}
+
+TEST(StrictBase64Tests, RefusesAnythingOutsideTheAlphabetOrShape)
+{
+    for (const char16_t* bad : {u"Zm9v\n", u"Zm9v\nYmFy", u"Zm9 v", u" Zm9v", u"Zm8", u"Zg", u"Zg=", u"Z===",
+                                u"====", u"Zg==Zg==", u"Z=g=", u"-_-_", u"Zm9v\r\n", u"Zm9v\t", u"Zm9vé==="})
+        EXPECT_EQ(StrictBase64::decode(QStringView(bad)), std::nullopt) << QString::fromUtf16(bad).toStdString();
+    EXPECT_EQ(StrictBase64::decode(QByteArrayView("Zm9v\0AAA", 8)), std::nullopt);
+}
+
+TEST(EncryptionTests, KeyAndIvLengthsInCharacters)
+{
+    const QString iv16 = "fedcba9876543210";
+    const auto aes128 = Encryption::make("0123456789abcdef", iv16);
+    ASSERT_TRUE(aes128);
+    EXPECT_EQ(aes128->key, QByteArray("0123456789abcdef"));
+    EXPECT_EQ(aes128->iv, QByteArray("fedcba9876543210"));
+    EXPECT_TRUE(Encryption::make(QString(32, 'k'), iv16));
+    EXPECT_FALSE(Encryption::make(QString(24, 'k'), iv16));
+    EXPECT_FALSE(Encryption::make(QString(32, 'k'), QString(15, 'v')));
+    EXPECT_FALSE(Encryption::make(QString(16, 'k'), QString(17, 'v')));
+    EXPECT_FALSE(Encryption::make("", iv16));
+
+    const auto wide = Encryption::make(QString(16, QChar(0x00e9)), iv16);  // 16 two-byte characters
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->key.size(), 32);
+    // A letter with a combining accent is one character as the user sees it.
+    const QString combined = QString("e\u0301").repeated(16);
+    ASSERT_EQ(combined.size(), 32);
+    const auto graphemes = Encryption::make(combined, iv16);
+    ASSERT_TRUE(graphemes);
+    EXPECT_EQ(graphemes->key.size(), 48);
+}
+
+}
