@@ -128,6 +128,9 @@ void SandboxServer::Private::stallUntilStopped()
 void SandboxServer::Private::write(const SandboxReply& reply, httplib::Response& response)
 {
     response.status = reply.status;
+    // Every answer ends its connection: the server never waits on idle keep-alive connections
+    // when it stops, so a test's stand-in goes away at once.
+    response.set_header("Connection", "close");
     for (const auto& [name, value] : reply.headers)
         response.set_header(name.toStdString(), value.toStdString());
     if (reply.chunkSize > 0 && !reply.body.isEmpty()) {
@@ -180,7 +183,7 @@ bool SandboxServer::start(quint16 port)
     server->Patch(".*", handler);
     server->Delete(".*", handler);
     server->Options(".*", handler);
-    server->set_keep_alive_timeout(2);
+    server->set_keep_alive_timeout(1);
     const int bound = port == 0 ? server->bind_to_any_port("127.0.0.1") : (server->bind_to_port("127.0.0.1", port) ? port : -1);
     if (bound <= 0)
         return false;
@@ -286,6 +289,7 @@ QJsonObject SandboxServer::informationOverrides() const
     const QString host = hostWithPort();
     return QJsonObject{
         {QStringLiteral("API Gateway Host"), host},
+        {QStringLiteral("Auth Token Host"), host},
         {QStringLiteral("Storage Host"), host},
         {QStringLiteral("Download Host"), host},
         {QStringLiteral("CDN Host"), host},

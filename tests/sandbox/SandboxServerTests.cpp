@@ -127,7 +127,7 @@ TEST(SandboxServer, InformationOverridesPointEveryHostHereAndNameTheTestCa)
 {
     ScopedSandbox sandbox;
     const QJsonObject info = sandbox.informationOverrides();
-    for (const char* key : {"API Gateway Host", "Storage Host", "Download Host", "CDN Host"})
+    for (const char* key : {"API Gateway Host", "Auth Token Host", "Storage Host", "Download Host", "CDN Host"})
         EXPECT_EQ(info.value(QLatin1String(key)).toString(), sandbox.hostWithPort()) << key;
     EXPECT_EQ(info.value(QStringLiteral("Trusted CA Certificate")).toString(), SandboxServer::testCaPath());
 }

@@ -1,0 +1,3 @@
+#include "HttpLog.h"
+
+Q_LOGGING_CATEGORY(lcHttp, "veltamorine.http")
