@@ -2,6 +2,7 @@
 
 #include "Timer.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLoggingCategory>
@@ -15,14 +16,24 @@ Q_LOGGING_CATEGORY(lcUpload, "veltamorine.analytics")
 UploadQueue::UploadQueue(UploadConfiguration configuration, QObject* parent)
     : QObject(parent), configuration_(std::move(configuration))
 {
-    network_ = new QNetworkAccessManager(this);
-    network_->setStrictTransportSecurityEnabled(false);
     if (!canDeliver())
         qCWarning(lcUpload) << "delivery disabled: the endpoint is not an https URL";
+    // Requests and the flush timer live on the main thread, whoever builds the queue.
+    auto* app = QCoreApplication::instance();
+    if (app && thread() != app->thread())
+        moveToThread(app->thread());
     if (configuration_.flushInterval > 0) {
-        timer_ = std::make_unique<Timer>(configuration_.scheduler ? *configuration_.scheduler : Scheduler::main());
-        timer_->start(configuration_.flushInterval, true, [this] { startNextBatch(); });
+        if (QThread::currentThread() == thread())
+            armFlushTimer();
+        else
+            QMetaObject::invokeMethod(this, [this] { armFlushTimer(); }, Qt::QueuedConnection);
     }
+}
+
+void UploadQueue::armFlushTimer()
+{
+    timer_ = std::make_unique<Timer>(configuration_.scheduler ? *configuration_.scheduler : Scheduler::main());
+    timer_->start(configuration_.flushInterval, true, [this] { startNextBatch(); });
 }
 
 UploadQueue::~UploadQueue()
@@ -97,6 +108,8 @@ void UploadQueue::startNextBatch()
     ssl.setPeerVerifyMode(QSslSocket::VerifyPeer);
     request.setSslConfiguration(ssl);
 
+    if (!network_)
+        network_ = new QNetworkAccessManager(this);
     const QByteArray body = QJsonDocument(QJsonObject{{QStringLiteral("batch"), batch}}).toJson(QJsonDocument::Compact);
     reply_ = network_->post(request, body);
     QNetworkReply* reply = reply_;

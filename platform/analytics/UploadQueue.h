@@ -37,7 +37,8 @@ struct UploadConfiguration {
 // head of the queue for the next flush.
 //
 // enqueue() and flush() may be called from any thread and never wait for the network; the
-// queue itself lives on the thread that created it (the main thread), where requests are made.
+// queue itself lives on the main thread (it moves there when built elsewhere), where requests
+// are made. Destroy it on the main thread.
 class UploadQueue : public QObject {
     Q_OBJECT
 public:
@@ -63,6 +64,7 @@ signals:
     void batchFailed();
 
 private:
+    void armFlushTimer();
     void startNextBatch();
     void finish(QNetworkReply* reply);
     void trimLocked();

@@ -102,6 +102,8 @@ bool HttpsTestServer::start()
     auto server = std::make_unique<httplib::SSLServer>(state_->serverCert, state_->serverKey);
     if (!server->is_valid())
         return false;
+    // One request per connection, so stopping never waits for an idle keep-alive client.
+    server->set_keep_alive_max_count(1);
     State* s = state_.get();
     server->Post(".*", [s](const httplib::Request& request, httplib::Response& response) {
         const QJsonObject body = QJsonDocument::fromJson(QByteArray::fromStdString(request.body)).object();

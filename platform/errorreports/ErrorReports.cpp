@@ -1,0 +1,32 @@
+#include "ErrorReports.h"
+
+#include <QMutex>
+
+namespace {
+QMutex hubMutex;
+std::shared_ptr<ErrorReportHub> hub;
+}
+
+void ErrorReports::start(ReportOptions options)
+{
+    currentHub()->bindClient(std::move(options));
+}
+
+std::shared_ptr<ErrorReportHub> ErrorReports::currentHub()
+{
+    QMutexLocker lock(&hubMutex);
+    if (!hub)
+        hub = std::make_shared<ErrorReportHub>();
+    return hub;
+}
+
+void ErrorReports::configureScope(const std::function<void(ReportScope&)>& change)
+{
+    currentHub()->configureScope(change);
+}
+
+void ErrorReports::close()
+{
+    QMutexLocker lock(&hubMutex);
+    hub = std::make_shared<ErrorReportHub>();
+}
