@@ -125,3 +125,8 @@ std::expected<QList<QByteArray>, CodesignCheckError> CodeSignature::codeSigningC
     // A replaced or deleted executable reads as "<path> (deleted)": its signature is not found.
     return codeSigningCertificates(link, target + QStringLiteral(".sig"));
 }
+
+bool CodeSignature::sameChain(const QList<QByteArray>& a, const QList<QByteArray>& b)
+{
+    return !a.isEmpty() && !b.isEmpty() && a == b;
+}

@@ -26,6 +26,9 @@ public:
     // beside the path that link names. "self" works as pid text too.
     std::expected<QList<QByteArray>, CodesignCheckError> codeSigningCertificatesOfProcess(const QString& pid) const;
 
+    // Equal element by element; an empty chain matches nothing, not even another empty one.
+    static bool sameChain(const QList<QByteArray>& a, const QList<QByteArray>& b);
+
 private:
     QByteArray trustedRootPem_;
 };

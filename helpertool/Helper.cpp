@@ -99,7 +99,7 @@ std::expected<bool, CodesignCheckError> Helper::validate(const PeerProcess& peer
     if (PeerProcess::startTimeOf(peer.pid) != peer.startTime)
         return std::unexpected(CodesignCheckError { QStringLiteral("Client process changed during the check") });
 
-    return !own->isEmpty() && !client->isEmpty() && *own == *client;
+    return CodeSignature::sameChain(*own, *client);
 }
 
 bool Helper::isValid(const PeerProcess& peer) const

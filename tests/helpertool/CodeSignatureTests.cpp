@@ -102,3 +102,23 @@ TEST_F(CodeSignatureTests, processWithoutExecutableIsRefused)
     ASSERT_FALSE(chain.has_value());
     EXPECT_FALSE(chain.error().message.isEmpty());
 }
+
+TEST(CodeSignatureChainTests, chainsMatchOnlyWhenEqualAndNotEmpty)
+{
+    const QList<QByteArray> chain { "leaf", "intermediate", "root" };
+    struct Case {
+        QList<QByteArray> a, b;
+        bool same;
+    };
+    const Case cases[] = {
+        { chain, chain, true },
+        { {}, {}, false },
+        { chain, {}, false },
+        { {}, chain, false },
+        { chain, { "leaf", "intermediate" }, false },
+        { chain, { "other leaf", "intermediate", "root" }, false },
+        { chain, { "root", "intermediate", "leaf" }, false },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CodeSignature::sameChain(c.a, c.b), c.same);
+}
