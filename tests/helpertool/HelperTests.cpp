@@ -129,6 +129,10 @@ TEST_F(HelperTests, badFramesCloseOnlyTheirOwnConnection)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        {
+            QMutexLocker lock(&stdoutMutex);
+            stdoutLines.clear();
+        }
         const auto [bad, good] = onWorker([&] {
             HelperClient steady(socketPath());
             HelperClient offender(socketPath());
