@@ -2,7 +2,8 @@
 #include "StrictBase64.h"
 #include "StringExtensions.h"
 
-#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 namespace {
@@ -59,6 +60,33 @@ TEST(StringExtensionsTests, EmailSearchIsUnanchoredAndCaseSensitive)
     };
     for (const auto& c : cases)
         EXPECT_EQ(isValidEmail(QString::fromUtf8(c.text)), c.valid) << c.text;
+}
+
+// The check must give exactly what a plain unanchored search for the pattern gives. Short random
+// texts over the characters that matter to the pattern reach its corners (quotes, escapes, dots,
+// hyphens, address literals, capitals) far more often than real addresses do.
+TEST(StringExtensionsTests, EmailCheckAgreesWithThePlainPatternSearch)
+{
+    const QRegularExpression plain(emailPattern());
+    const QStringList pieces{"a", "z9", ".", "@", "\"", "\\", "[", "]", "1.", "25.", "255", "256", "199", "7", "x:",
+                             ":", "-", "Z", " ", "\t", "_", "b.c", "@a.b", "@[1.2.3.", "4]", "\x01", QString(QChar(0)),
+                             QString(QChar(0x7f)), QString(QChar(0xe9)), "\n", "o'k"};
+    QRandomGenerator random(20261209);
+    int matches = 0;
+    for (int round = 0; round < 200000; ++round) {
+        const int count = int(random.bounded(10));
+        QString text;
+        for (int i = 0; i < count; ++i)
+            text += pieces.at(qsizetype(random.bounded(quint32(pieces.size()))));
+        const bool expected = plain.match(text).hasMatch();
+        matches += expected ? 1 : 0;
+        ASSERT_EQ(isValidEmail(text), expected) << text.toStdString();
+    }
+    EXPECT_GT(matches, 500);  // the sample holds plenty of addresses too
+    for (const char* text : {"\"a\\\"b\"@x.y", "\"a\"b\"@x.y", "x\"\"@a.b", "\"\\@\"@a.b", "a@[1.2.3.4]",
+                             "a@[1.2.3.x:@]", "a@[1.2.3.x:]", "a@[1.2.3.x:]]", "a@[1.2.3.x:\\ ]", "a@[1.2.3.x: ]",
+                             "a@[1.2.3.x:\\\t]", "a@[1.2.3.4:x]", "a@[256.1.1.1]", "a@[1.1.1.1x]", "a@b-.c", "a@-b.c", "a@b.c@", "@@a@b.c", "\"\"@a.b"})
+        EXPECT_EQ(isValidEmail(QString::fromUtf8(text)), plain.match(QString::fromUtf8(text)).hasMatch()) << text;
 }
 
 TEST(StrictBase64Tests, DecodesStandardBase64)
