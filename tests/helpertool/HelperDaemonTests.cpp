@@ -1,4 +1,5 @@
 #include "HelperTestFixture.h"
+#include "SocketActivation.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -6,6 +7,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace HelperTestFixture;
 
@@ -126,4 +130,48 @@ TEST_F(HelperDaemonTests, daemonEndsAboutOneSecondAfterItsLastClient)
     EXPECT_EQ(daemon.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(daemon.exitCode(), 0);
     EXPECT_TRUE(daemonPrinted("@Helper Main Running"));
+}
+
+TEST(HelperDaemonActivationTests, daemonServesTheSocketSystemdPasses)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("activated.sock");
+    const auto listening = SocketActivation::listenOn(path);
+    ASSERT_TRUE(listening.has_value());
+    const int fd = *listening;
+
+    QProcess daemon;
+    daemon.setProgram(daemonProgram());
+    daemon.setArguments({ "--rules-folder", dir.path() });
+    // As systemd does: the socket as descriptor 3 and the variables naming this very process.
+    daemon.setChildProcessModifier([fd] {
+        if (fd == 3)
+            ::fcntl(3, F_SETFD, 0);
+        else
+            ::dup2(fd, 3);
+        ::setenv("LISTEN_FDS", "1", 1);
+        ::setenv("LISTEN_PID", QByteArray::number(::getpid()).constData(), 1);
+    });
+    daemon.start();
+    ASSERT_TRUE(daemon.waitForStarted(5000));
+    ::close(fd);
+
+    QProcess client;
+    client.start(clientProgram(), { path, "5000", "getVersion" });
+    ASSERT_TRUE(client.waitForFinished(10000));
+    EXPECT_EQ(client.readAllStandardOutput().trimmed(), QByteArray("[\"1.0.0\"]"));
+    EXPECT_TRUE(daemon.waitForFinished(5000)) << "idle after its only client";
+    EXPECT_EQ(daemon.exitCode(), 0);
+}
+
+TEST(HelperDaemonActivationTests, daemonWithoutASocketRefusesToStart)
+{
+    QProcess daemon;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LISTEN_FDS", "1");
+    environment.insert("LISTEN_PID", "1");  // meant for another process
+    daemon.setProcessEnvironment(environment);
+    daemon.start(daemonProgram(), {});
+    ASSERT_TRUE(daemon.waitForFinished(5000));
+    EXPECT_EQ(daemon.exitCode(), 1);
 }
