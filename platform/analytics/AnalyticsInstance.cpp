@@ -1,5 +1,7 @@
 #include "AnalyticsInstance.h"
 
+#include "Bundle.h"
+#include "DeliveryInfo.h"
 #include "MainQueue.h"
 
 #include <QLoggingCategory>
@@ -57,8 +59,14 @@ std::shared_ptr<AnalyticsInstance> AnalyticsInstance::initialize(AnalyticsOption
     Registry& r = registry();
     QMutexLocker lock(&r.mutex);
     auto& instance = r.instances[name];
-    if (!instance)
+    if (!instance) {
+        // Without a server URL of its own, the instance delivers where the build says.
+        if (options.serverURL.isEmpty())
+            options.serverURL = DeliveryInfo::endpoint(Bundle::main(), DeliveryInfo::analyticsEndpointKey);
+        if (options.trustedCertificates.isEmpty())
+            options.trustedCertificates = DeliveryInfo::trustedCertificates(Bundle::main());
         instance = std::make_shared<AnalyticsInstance>(std::move(options));
+    }
     r.main = instance;
     return instance;
 }

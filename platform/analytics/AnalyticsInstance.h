@@ -20,9 +20,11 @@ struct AnalyticsOptions {
     bool optOutTrackingByDefault = false;
     bool useUniqueDistinctId = false;
     AnalyticsProperties superProperties;
-    // Where batches go (https). Empty: nothing is delivered, events wait in the bounded queue.
+    // Where batches go (https). Empty: initialize() takes the information dictionary's
+    // "Analytics Endpoint"; without one nothing is delivered and events wait in the bounded queue.
     QUrl serverURL;
-    // Delivery details.
+    // Delivery details. Empty trusted certificates: initialize() adds the CA the information
+    // dictionary names, if any.
     QList<QSslCertificate> trustedCertificates;
     int capacity = 1000;
     int batchSize = 50;

@@ -1,5 +1,8 @@
 #include "ErrorReports.h"
 
+#include "Bundle.h"
+#include "DeliveryInfo.h"
+
 #include <QMutex>
 
 namespace {
@@ -9,6 +12,10 @@ std::shared_ptr<ErrorReportHub> hub;
 
 void ErrorReports::start(ReportOptions options)
 {
+    if (options.endpoint.isEmpty())
+        options.endpoint = DeliveryInfo::endpoint(Bundle::main(), DeliveryInfo::errorReportsEndpointKey);
+    if (options.trustedCertificates.isEmpty())
+        options.trustedCertificates = DeliveryInfo::trustedCertificates(Bundle::main());
     currentHub()->bindClient(std::move(options));
 }
 

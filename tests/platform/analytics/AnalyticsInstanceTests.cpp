@@ -1,9 +1,13 @@
 #include "AnalyticsInstance.h"
+#include "Bundle.h"
+#include "DeliveryInfo.h"
 #include "HttpsTestServerFixture.h"
 #include "TestSupport.h"
 #include "VirtualScheduler.h"
 
+#include <QFile>
 #include <QJsonArray>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -181,6 +185,28 @@ TEST_F(AnalyticsInstanceTest, MainInstanceBeforeInitializeQueuesWithoutDeliverin
     TestSupport::processEvents(50);
     EXPECT_EQ(early->queue().pendingCount(), 1);
     EXPECT_EQ(server.requestCount(), 0);
+}
+
+TEST_F(AnalyticsInstanceTest, InitializeTakesEndpointAndCaFromTheInformationDictionary)
+{
+    QTemporaryDir dir;
+    const QString caPath = dir.filePath(QStringLiteral("ca.pem"));
+    QFile ca(caPath);
+    ASSERT_TRUE(ca.open(QIODevice::WriteOnly));
+    ca.write(server.caCertificate().toPem());
+    ca.close();
+    const Bundle bundle(QJsonObject{{DeliveryInfo::analyticsEndpointKey, server.url(QStringLiteral("/events")).toString()},
+                                    {DeliveryInfo::trustedCaKey, caPath}});
+    Bundle::setMain(&bundle);
+    AnalyticsOptions o;
+    o.token = QStringLiteral("7c41e0d92fa85b36c1d4e7a09b2f5c38");
+    o.scheduler = &clock;
+    auto instance = AnalyticsInstance::initialize(o);
+    Bundle::setMain(nullptr);
+    instance->track(QStringLiteral("app_launched"));
+    const auto items = deliver(*instance, 1);
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0].value(QStringLiteral("event")).toString(), QStringLiteral("app_launched"));
 }
 
 TEST(AnalyticsValueTest, RepresentableKinds)
