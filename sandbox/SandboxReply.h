@@ -15,6 +15,10 @@ struct SandboxReply {
     bool stall = false;
     // Above 0, the body is streamed in pieces of this many bytes (for progress reports).
     int chunkSize = 0;
+    // Above 0 (with chunkSize), the stream stops after this many bytes until the test calls
+    // SandboxServer::releaseHeldReplies() (or the server stops), so a client sees the transfer
+    // in two parts.
+    qint64 holdAfterBytes = 0;
 
     static SandboxReply json(const QJsonObject& object, int status = 200);
     static SandboxReply raw(int status, const QByteArray& body, const QByteArray& contentType = "application/json");

@@ -53,6 +53,7 @@ struct SandboxServer::Private {
     mutable std::mutex mutex;
     std::condition_variable released;
     bool stopping = false;
+    bool heldReleased = false;
     QList<SandboxRoute> routes;
     QList<SandboxRequest> requests;
     QStringList violations;
@@ -60,7 +61,8 @@ struct SandboxServer::Private {
     void handle(const httplib::Request& raw, httplib::Response& response);
     QStringList check(const SandboxRoute& route, const SandboxRequest& request) const;
     void stallUntilStopped();
-    static void write(const SandboxReply& reply, httplib::Response& response);
+    void write(const SandboxReply& reply, httplib::Response& response);
+    void waitUntilReleased();
 };
 
 QStringList SandboxServer::Private::check(const SandboxRoute& route, const SandboxRequest& request) const
@@ -125,6 +127,12 @@ void SandboxServer::Private::stallUntilStopped()
     released.wait(lock, [this] { return stopping; });
 }
 
+void SandboxServer::Private::waitUntilReleased()
+{
+    std::unique_lock lock(mutex);
+    released.wait(lock, [this] { return stopping || heldReleased; });
+}
+
 void SandboxServer::Private::write(const SandboxReply& reply, httplib::Response& response)
 {
     response.status = reply.status;
@@ -136,9 +144,13 @@ void SandboxServer::Private::write(const SandboxReply& reply, httplib::Response&
     if (reply.chunkSize > 0 && !reply.body.isEmpty()) {
         auto body = std::make_shared<QByteArray>(reply.body);
         const size_t chunk = size_t(reply.chunkSize);
+        const size_t hold = size_t(std::max<qint64>(reply.holdAfterBytes, 0));
         response.set_content_provider(size_t(body->size()), reply.contentType.toStdString(),
-            [body, chunk](size_t offset, size_t length, httplib::DataSink& sink) {
-                return sink.write(body->constData() + offset, std::min(chunk, length));
+            [this, body, chunk, hold](size_t offset, size_t length, httplib::DataSink& sink) {
+                if (hold > 0 && offset >= hold)
+                    waitUntilReleased();
+                const size_t end = hold > offset ? std::min(hold, offset + std::min(chunk, length)) : offset + std::min(chunk, length);
+                return sink.write(body->constData() + offset, end - offset);
             });
         return;
     }
@@ -253,6 +265,15 @@ void SandboxServer::route(const QByteArray& method, const QString& path, std::fu
 void SandboxServer::reply(const QByteArray& method, const QString& path, const SandboxReply& reply)
 {
     route(method, path, [reply](const SandboxRequest&) { return reply; });
+}
+
+void SandboxServer::releaseHeldReplies()
+{
+    {
+        std::lock_guard lock(d->mutex);
+        d->heldReleased = true;
+    }
+    d->released.notify_all();
 }
 
 QList<SandboxRequest> SandboxServer::requests() const

@@ -43,6 +43,9 @@ public:
     // A route that always gives `reply`.
     void reply(const QByteArray& method, const QString& path, const SandboxReply& reply);
 
+    // Lets replies that hold part of their body go on.
+    void releaseHeldReplies();
+
     QList<SandboxRequest> requests() const;
     QList<SandboxRequest> requests(const QByteArray& method, const QString& path) const;
     QStringList violations() const;

@@ -61,6 +61,7 @@ struct HttpSession::Task {
     bool cancelled = false;
     bool finished = false;
     bool writeRefused = false;
+    qint64 written = 0;
 
     // The current attempt.
     std::optional<HttpRequest> sent;
@@ -205,6 +206,7 @@ void HttpSession::Private::resetAttempt(Task& task)
     task.file.reset();  // an unfinished file is discarded
     task.fileError.reset();
     task.writeRefused = false;
+    task.written = 0;
 }
 
 void HttpSession::Private::begin(const std::shared_ptr<Task>& task)
@@ -284,10 +286,6 @@ void HttpSession::Private::send(const std::shared_ptr<Task>& task, const HttpReq
             if (task->attempt == attempt && !task->finished && task->reply == reply)
                 onReadyRead(task, reply);
         });
-        QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [task, attempt](qint64 received, qint64 total) {
-            if (task->attempt == attempt && !task->finished && !task->writeRefused && task->download.progress)
-                task->download.progress(DownloadProgress{received, total});
-        });
     }
     QObject::connect(reply, &QNetworkReply::finished, reply, [weak = weak_from_this(), task, reply] {
         reply->deleteLater();
@@ -327,9 +325,19 @@ void HttpSession::Private::onReadyRead(const std::shared_ptr<Task>& task, QNetwo
         return;
     }
     const QByteArray chunk = reply->readAll();
+    if (chunk.isEmpty())
+        return;
     if (task->file->write(chunk) != chunk.size()) {
         task->fileError = NetworkError::make(NetworkError::CannotWriteToFile, {{QStringLiteral("path"), task->file->fileName()}});
         reply->abort();
+        return;
+    }
+    // Reported from what reached the file (Qt's own progress signal is rate-limited and may
+    // stay silent until the end).
+    task->written += chunk.size();
+    if (task->download.progress) {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        task->download.progress(DownloadProgress{task->written, length.isValid() ? length.toLongLong() : -1});
     }
 }
 
