@@ -75,3 +75,22 @@ TEST(LinkTrackingTests, ThemeFollowsTheApplicationPalette)
 }
 
 }
+
+namespace {
+
+TEST(LinkTrackingTests, CurrentParametersComeFromTheBundleAndSettings)
+{
+    const LinkTracking::Parameters current = LinkTracking::currentParameters();
+    EXPECT_FALSE(current.version.isEmpty());
+    EXPECT_FALSE(current.locale.isEmpty());
+    const QUrl url = LinkTracking::withTrackingParameters(QUrl("https://127.0.0.1/faq?q=1"));
+    const Items read = items(url);
+    ASSERT_EQ(read.size(), 8);
+    EXPECT_EQ(read.at(0), (QPair<QString, QString>{"q", "1"}));
+    EXPECT_EQ(read.at(1), (QPair<QString, QString>{"version", current.version}));
+    EXPECT_EQ(read.at(5), (QPair<QString, QString>{"utm_campaign", current.version}));
+    EXPECT_EQ(read.at(6).second, ApplicationAppearance::currentThemeName());
+    EXPECT_EQ(read.at(7), (QPair<QString, QString>{"locale", current.locale}));
+}
+
+}

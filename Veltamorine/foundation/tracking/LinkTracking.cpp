@@ -1,5 +1,9 @@
 #include "LinkTracking.h"
 
+#include "AppPreferences.h"
+#include "ApplicationAppearance.h"
+#include "Bundle.h"
+
 #include <QUrlQuery>
 
 namespace LinkTracking {
@@ -17,6 +21,17 @@ QUrl withTrackingParameters(const QUrl& url, const Parameters& parameters)
     QUrl tracked = url;
     tracked.setQuery(query);
     return tracked;
+}
+
+Parameters currentParameters()
+{
+    return Parameters{Bundle::main().versionString(), ApplicationAppearance::currentThemeName(),
+                      AppPreferences().preferredLanguageCode()};
+}
+
+QUrl withTrackingParameters(const QUrl& url)
+{
+    return withTrackingParameters(url, currentParameters());
 }
 
 }

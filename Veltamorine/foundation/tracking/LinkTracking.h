@@ -18,4 +18,9 @@ struct Parameters {
 // twice appends the items twice.
 QUrl withTrackingParameters(const QUrl& url, const Parameters& parameters);
 
+// This installation's parameters: the main bundle's version string, the application's effective
+// appearance and the preferred language code of the app-wide settings.
+Parameters currentParameters();
+QUrl withTrackingParameters(const QUrl& url);
+
 }
