@@ -2,6 +2,7 @@
 #include "StrictBase64.h"
 #include "StringExtensions.h"
 
+#include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -133,6 +134,30 @@ TEST(EncryptionTests, KeyAndIvLengthsInCharacters)
     const auto graphemes = Encryption::make(combined, iv16);
     ASSERT_TRUE(graphemes);
     EXPECT_EQ(graphemes->key.size(), 48);
+}
+
+QStringList* capturedMessages = nullptr;
+
+void capture(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    if (capturedMessages)
+        capturedMessages->append(message);
+}
+
+TEST(EncryptionTests, RefusalsSayWhichHalfWasWrong)
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("veltamorine.foundation.debug=true"));
+    QStringList messages;
+    capturedMessages = &messages;
+    const QtMessageHandler previous = qInstallMessageHandler(capture);
+    EXPECT_FALSE(Encryption::make(QString(24, 'k'), "fedcba9876543210"));
+    EXPECT_FALSE(Encryption::make(QString(32, 'k'), QString(15, 'v')));
+    EXPECT_FALSE(Encryption::make(QString(24, 'k'), QString(15, 'v')));
+    qInstallMessageHandler(previous);
+    capturedMessages = nullptr;
+    QLoggingCategory::setFilterRules(QString());
+    EXPECT_EQ(messages, (QStringList{"Error: Failed to set a key.", "Error: Failed to set an initial vector.",
+                                     "Error: Failed to set a key."}));
 }
 
 }
