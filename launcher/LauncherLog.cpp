@@ -1,0 +1,3 @@
+#include "LauncherLog.h"
+
+Q_LOGGING_CATEGORY(lcLauncher, "veltamorine.launcher")
