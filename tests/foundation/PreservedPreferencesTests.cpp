@@ -321,7 +321,7 @@ TEST_F(PreservedPreferencesTest, ResetRemovesTheListedSettingsAndPostsTwice)
     app.setRecommendedServer(recommended);
 
     QStringList order;
-    for (const QString name : {QString(SettingsNotifications::quorRecommendedServerUpdated), QString(SettingsNotifications::preferencesRefreshed)})
+    for (const QString& name : {QString(SettingsNotifications::quorRecommendedServerUpdated), QString(SettingsNotifications::preferencesRefreshed)})
         NotificationCenter::defaultCenter().addObserver(name, &observerOwner, [&order](const Notification& n) {
             order.append(n.name);
         });
