@@ -14,5 +14,6 @@ enum class QuorConnectVia {
 
 template <>
 struct RawTexts<QuorConnectVia> {
-    static constexpr std::array<std::u16string_view, 5> texts{u"SmartConnect", u"Country", u"City", u"DedicatedIp", u"Shortcut"};
+    static constexpr std::array<std::u16string_view, 5> texts{
+        u"SmartConnect", u"Country", u"City", u"DedicatedIp", u"Shortcut"};
 };

@@ -12,5 +12,6 @@ enum class QuorConnectionInitiatedBy {
 
 template <>
 struct RawTexts<QuorConnectionInitiatedBy> {
-    static constexpr std::array<std::u16string_view, 3> texts{u"AutoReconnect", u"AutoConnectOnLaunch", u"User"};
+    static constexpr std::array<std::u16string_view, 3> texts{
+        u"AutoReconnect", u"AutoConnectOnLaunch", u"User"};
 };

@@ -21,5 +21,7 @@ enum class QuorSelectedInterface {
 
 template <>
 struct RawTexts<QuorSelectedInterface> {
-    static constexpr std::array<std::u16string_view, 12> texts{u"Recent", u"Favorite", u"SmartConnect", u"Search", u"Recommended", u"List", u"DedicatedIp", u"SwitchServer", u"Deeplink", u"Popup", u"Button", u"Support"};
+    static constexpr std::array<std::u16string_view, 12> texts{
+        u"Recent", u"Favorite", u"SmartConnect", u"Search", u"Recommended", u"List", u"DedicatedIp",
+        u"SwitchServer", u"Deeplink", u"Popup", u"Button", u"Support"};
 };

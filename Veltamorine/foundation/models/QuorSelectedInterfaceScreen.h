@@ -15,5 +15,6 @@ enum class QuorSelectedInterfaceScreen {
 
 template <>
 struct RawTexts<QuorSelectedInterfaceScreen> {
-    static constexpr std::array<std::u16string_view, 6> texts{u"Topbar", u"Dashboard", u"Location", u"ConnectionProtocol", u"Support", u"None"};
+    static constexpr std::array<std::u16string_view, 6> texts{
+        u"Topbar", u"Dashboard", u"Location", u"ConnectionProtocol", u"Support", u"None"};
 };
