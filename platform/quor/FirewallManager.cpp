@@ -12,10 +12,12 @@ QMutex& mutex()
     return m;
 }
 
+// Never destroyed: the managers answer on worker threads that cannot be joined once the
+// application object is gone at exit.
 std::shared_ptr<FirewallManager>& installed()
 {
-    static std::shared_ptr<FirewallManager> manager;
-    return manager;
+    static auto* manager = new std::shared_ptr<FirewallManager>();
+    return *manager;
 }
 
 }

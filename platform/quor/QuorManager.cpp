@@ -82,10 +82,12 @@ QMutex& sharedMutex()
     return m;
 }
 
+// Never destroyed at exit (its worker thread and timers need the application object, which is
+// gone by then); resetSharedInstance ends it while the application still runs.
 std::unique_ptr<QuorManager>& sharedManager()
 {
-    static std::unique_ptr<QuorManager> manager;
-    return manager;
+    static auto* manager = new std::unique_ptr<QuorManager>();
+    return *manager;
 }
 
 }
@@ -96,7 +98,17 @@ QuorManager::QuorManager(const QuorConfiguration& configuration, const QuorEnvir
     hub_->self = hub_;
     hub_->queue = queue_.get();
     engine_ = std::make_shared<QuorEngine>(environment, *hub_, [hub = hub_.get()] { return hub->engineSettings(); });
-    onMain([](QuorEngine& e) { e.initialize(); });
+    initializeLater();
+}
+
+void QuorManager::initializeLater()
+{
+    // On a later turn of the main loop, so the caller installs its delegate first and hears
+    // that the SDK is ready.
+    MainQueue::async([weak = std::weak_ptr<QuorEngine>(engine_)] {
+        if (std::shared_ptr<QuorEngine> engine = weak.lock())
+            engine->initialize();
+    });
 }
 
 QuorManager::~QuorManager()
@@ -139,7 +151,7 @@ void QuorManager::resetSharedInstance()
 void QuorManager::reconfigure(const QuorConfiguration& configuration)
 {
     hub_->set(&Hub::configuration, configuration);
-    onMain([](QuorEngine& e) { e.initialize(); });
+    initializeLater();
 }
 
 void QuorManager::onMain(std::function<void(QuorEngine&)> work)

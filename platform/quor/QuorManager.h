@@ -81,6 +81,7 @@ public:
 private:
     class Hub;
     void reconfigure(const QuorConfiguration& configuration);
+    void initializeLater();
     void onMain(std::function<void(QuorEngine&)> work);
 
     std::shared_ptr<Hub> hub_;
