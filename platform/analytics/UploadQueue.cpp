@@ -155,6 +155,12 @@ int UploadQueue::pendingCount() const
     return int(queue_.size());
 }
 
+QList<QJsonObject> UploadQueue::pendingItems() const
+{
+    QMutexLocker lock(&mutex_);
+    return QList<QJsonObject>(queue_.begin(), queue_.end());
+}
+
 qint64 UploadQueue::droppedCount() const
 {
     QMutexLocker lock(&mutex_);

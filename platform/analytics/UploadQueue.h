@@ -53,6 +53,8 @@ public:
     void clear();
 
     int pendingCount() const;
+    // The queued items, oldest first (including any on the wire).
+    QList<QJsonObject> pendingItems() const;
     qint64 droppedCount() const;
     qint64 deliveredCount() const;
     qint64 failedRequestCount() const;
