@@ -198,6 +198,10 @@ TEST_F(LauncherProgramTest, StartsTheApplicationBesideItAndQuitsOnItsKillNotice)
 
         ASSERT_TRUE(center.post(kill, appId));
         expectQuitsOnItsOwn(launcher);
+        // The application does not go down with the launcher.
+        const auto marker = readMarker(launchedMarker);
+        ASSERT_TRUE(marker.has_value());
+        EXPECT_EQ(::kill(pid_t(marker->value("pid").toInteger()), 0), 0);
         endLaunchedApplication();
     }
 }
