@@ -1,0 +1,3 @@
+#include "ApiLog.h"
+
+Q_LOGGING_CATEGORY(lcApi, "veltamorine.api")

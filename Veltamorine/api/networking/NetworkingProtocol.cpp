@@ -1,0 +1,3 @@
+#include "NetworkingProtocol.h"
+
+NetworkingProtocol::~NetworkingProtocol() = default;
