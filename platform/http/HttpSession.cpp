@@ -236,7 +236,6 @@ void HttpSession::Private::onAdapted(const std::shared_ptr<Task>& task, int atte
     if (task->finished || task->attempt != attempt)
         return;
     if (!adapted) {
-        task->sent = task->original;
         askRetry(task, HttpError::requestAdaptationFailed(adapted.error()));
         return;
     }

@@ -1,3 +1,4 @@
+#include "Bundle.h"
 #include "FakeReachability.h"
 #include "HttpError.h"
 #include "HttpSessionFixture.h"
@@ -278,6 +279,7 @@ TEST_F(HttpSessionTest, AFailedAdaptationEndsTheRequestUnsent)
     EXPECT_TRUE(response.error()->is(HttpError::domain, HttpError::RequestAdaptationFailed));
     EXPECT_TRUE(response.error()->rootError().is(QStringLiteral("Adapter"), 7));
     EXPECT_EQ(interceptor->retryErrors.size(), 1);
+    EXPECT_FALSE(response.request);
     EXPECT_TRUE(sandbox.requests().isEmpty());
 }
 
@@ -334,4 +336,26 @@ TEST_F(HttpSessionTest, ASessionThatGoesAwayCompletesItsRequestsOnceAsCancelled)
     TestSupport::processEvents(50);
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(error->rootError().is(NetworkError::domain, NetworkError::Cancelled));
+}
+
+TEST_F(HttpSessionTest, TheInformationDictionaryNamesTheExtraTrustedAuthority)
+{
+    sandbox.reply("GET", QStringLiteral("/hello"), SandboxReply::raw(200, "hi"));
+    const Bundle bundle(QJsonObject{{QStringLiteral("Trusted CA Certificate"), SandboxServer::testCaPath()}});
+    HttpSessionConfiguration configuration = HttpSessionConfiguration::fromBundle(bundle);
+    EXPECT_EQ(configuration.extraCaCertificatePaths, QStringList{SandboxServer::testCaPath()});
+    configuration.timeoutMs = 3000;
+    HttpSession configured(configuration);
+    EXPECT_TRUE(runRequest(configured, getRequest(sandbox.url(QStringLiteral("/hello")))).succeeded());
+
+    EXPECT_TRUE(HttpSessionConfiguration::fromBundle(Bundle(QJsonObject{})).extraCaCertificatePaths.isEmpty());
+}
+
+TEST_F(HttpSessionTest, TheSharedSessionCanBeReplacedAndRestored)
+{
+    HttpSession& original = HttpSession::shared();
+    HttpSession::setShared(&session);
+    EXPECT_EQ(&HttpSession::shared(), &session);
+    HttpSession::setShared(nullptr);
+    EXPECT_EQ(&HttpSession::shared(), &original);
 }
