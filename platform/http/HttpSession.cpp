@@ -161,6 +161,8 @@ QString HttpSession::request(HttpRequest request, DataOptions options, DataCompl
     MainQueue::asyncIfNeeded([weak = d->weak_from_this(), task] {
         if (auto d = weak.lock())
             d->start(task);
+        else if (task->dataCompletion)
+            task->dataCompletion(DataResponse{{}, {}, {}, {}, std::unexpected(HttpError::explicitlyCancelled()), 0});
     });
     return task->id;
 }
@@ -178,6 +180,8 @@ QString HttpSession::download(HttpRequest request, DownloadOptions options, Down
     MainQueue::asyncIfNeeded([weak = d->weak_from_this(), task] {
         if (auto d = weak.lock())
             d->start(task);
+        else if (task->downloadCompletion)
+            task->downloadCompletion(DownloadResponse{{}, {}, {}, std::unexpected(HttpError::explicitlyCancelled())});
     });
     return task->id;
 }

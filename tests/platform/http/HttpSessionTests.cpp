@@ -359,3 +359,23 @@ TEST_F(HttpSessionTest, TheSharedSessionCanBeReplacedAndRestored)
     HttpSession::setShared(nullptr);
     EXPECT_EQ(&HttpSession::shared(), &original);
 }
+
+TEST_F(HttpSessionTest, ARequestPostedFromAnotherThreadToASessionThatIsGoneStillCompletes)
+{
+    int calls = 0;
+    std::optional<Error> error;
+    {
+        HttpSession shortLived(sandboxConfiguration());
+        std::thread([&] {
+            shortLived.request(getRequest(sandbox.url(QStringLiteral("/never"))), {}, [&](const DataResponse& r) {
+                ++calls;
+                error = *r.error();
+            });
+        }).join();
+    }
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return calls > 0; }));
+    TestSupport::processEvents(20);
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(error->is(HttpError::domain, HttpError::ExplicitlyCancelled));
+    EXPECT_TRUE(sandbox.requests().isEmpty());
+}
