@@ -1,5 +1,6 @@
 #include "ExtensionManager.h"
 
+#include "MainQueue.h"
 #include "QuorError.h"
 #include "Scheduler.h"
 #include "SerialQueue.h"
@@ -61,10 +62,15 @@ void ExtensionManager::activate(const std::optional<QString>& systemExtensionNam
             std::tie(outcome, code) = outcomes_.value(id);
         }
     }
-    Scheduler& scheduler = scheduler_ ? *scheduler_ : Scheduler::main();
-    scheduler.schedule(activationSeconds_, [this, alive = std::weak_ptr<bool>(alive_), id, outcome, code] {
-        if (auto a = alive.lock(); a && *a)
-            report(id, outcome, code);
+    // Timers live on the main thread; a request from elsewhere is scheduled from there.
+    MainQueue::asyncIfNeeded([this, alive = std::weak_ptr<bool>(alive_), id, outcome, code] {
+        if (auto a = alive.lock(); !a || !*a)
+            return;
+        Scheduler& scheduler = scheduler_ ? *scheduler_ : Scheduler::main();
+        scheduler.schedule(activationSeconds_, [this, alive, id, outcome, code] {
+            if (auto a = alive.lock(); a && *a)
+                report(id, outcome, code);
+        });
     });
 }
 

@@ -434,9 +434,9 @@ void QuorEngine::reportUnableToBrowse()
 void QuorEngine::disconnect()
 {
     const int now = status();
-    if (now == kFindingServer || now == kConnecting || now == kReasserting)
+    if (now == kFindingServer || now == kConnecting)
         return cancel();
-    if (now != kConnected)
+    if (now != kConnected && now != kReasserting)
         return;
     stopTimers();
     setStatus(kDisconnecting);

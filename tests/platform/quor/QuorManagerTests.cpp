@@ -193,6 +193,26 @@ TEST_F(QuorManagerTest, DropWhileConnectedRedialsAndComesBack)
     EXPECT_EQ(answers.total(), 1);
 }
 
+TEST_F(QuorManagerTest, DisconnectWhileRedialingIsAManualDisconnect)
+{
+    auto manager = makeManager();
+    QuorFaults faults;
+    faults.dropAfterSeconds = 2;
+    manager->setFaults(faults);
+    Answers answers;
+    connectUp(*manager, countryProperties(QStringLiteral("NO")), answers);
+    advance(2.0);
+    ASSERT_TRUE(waitFor([&] { return recorder->count(QStringLiteral("redialing")) == 1; }));
+    manager->disconnectVPN();
+    advance(3.0);
+    ASSERT_TRUE(waitFor([&] { return recorder->count(QStringLiteral("disconnect")) == 1; }));
+    const QuorConnectionDetails details = *recorder->last(QStringLiteral("disconnect"))->details;
+    EXPECT_TRUE(details.isDisconnectedManually);
+    EXPECT_FALSE(details.isCancelled);
+    EXPECT_EQ(recorder->count(QStringLiteral("connect")), 1);
+    EXPECT_EQ(manager->getCurrentVPNStatus(), kDisconnected);
+}
+
 TEST_F(QuorManagerTest, DropForGoodDisconnectsAndReconnectStartsAgain)
 {
     auto manager = makeManager();
