@@ -1,0 +1,117 @@
+#include "ApiTestFixture.h"
+
+#include "JsonFields.h"
+#include "Keys.h"
+#include "Scheduler.h"
+#include "StringExtensions.h"
+
+#include <QJsonDocument>
+#include <openssl/evp.h>
+
+std::optional<NamedModel> NamedModel::fromJson(const QJsonObject& object)
+{
+    NamedModel model;
+    if (!JsonFields::requiredString(object, QLatin1StringView("name"), model.name))
+        return std::nullopt;
+    return model;
+}
+
+namespace {
+
+HttpSessionConfiguration standInConfiguration()
+{
+    HttpSessionConfiguration configuration;
+    configuration.timeoutMs = 2000;
+    configuration.extraCaCertificatePaths = {SandboxServer::testCaPath()};
+    return configuration;
+}
+
+QJsonObject bundleInfo(const SandboxServer& server)
+{
+    QJsonObject info{
+        {QStringLiteral("CFBundleShortVersionString"), QStringLiteral("3.0")},
+        {QStringLiteral("CFBundleVersion"), QStringLiteral("117")},
+        {QStringLiteral("Release Code"), QStringLiteral("PRODUCTION")},
+        {QStringLiteral("Application Bundle identifier"), QStringLiteral("com.veltamorine.Veltamorine.tests")},
+    };
+    const QJsonObject overrides = server.informationOverrides();
+    for (auto it = overrides.begin(); it != overrides.end(); ++it)
+        info.insert(it.key(), it.value());
+    return info;
+}
+
+}
+
+ApiTest::ApiTest()
+    : bundle(bundleInfo(sandbox))
+    , session(standInConfiguration())
+{
+    UserDefaults::setStandardFolder(defaultsFolder.path());
+    Bundle::setMain(&bundle);
+    HttpSession::setShared(&session);
+    AppManager::shared().clearTokens();
+    networking = std::make_shared<Networking>(std::make_unique<FakeReachability>(), &session);
+    networking->sendError = [this](const Error& error, const std::optional<QVariantMap>& extras) {
+        reports.append({error, extras});
+    };
+    networking->trackEvent = [this](EventTrackerEvent event, const QVariantMap& properties) {
+        events.append({event, properties});
+    };
+}
+
+ApiTest::~ApiTest()
+{
+    TestSupport::processEvents(10);
+    AppManager::shared().clearTokens();
+    HttpSession::setShared(nullptr);
+    Bundle::setMain(nullptr);
+}
+
+void ApiTest::serveGateway(const QByteArray& method, const QString& path, const SandboxReply& reply)
+{
+    sandbox.route(GatewayRoutes::stamped(method, GatewayRoutes::prefixed(path), [reply](const SandboxRequest&) { return reply; }));
+}
+
+SandboxRequest ApiTest::onlyRequest(const QByteArray& method, const QString& path) const
+{
+    const QList<SandboxRequest> requests = sandbox.requests(method, path);
+    EXPECT_EQ(requests.size(), 1) << path.toStdString();
+    return requests.value(0);
+}
+
+void ApiTest::storeTokens(const QString& access, const QString& refresh, qint64 refreshLifetime, qint64 secondsAgo)
+{
+    AuthObject tokens;
+    tokens.accessToken = access;
+    tokens.refreshToken = refresh;
+    tokens.refreshTokenExpiry = refreshLifetime;
+    tokens.accessTokenExpiry = 3600;
+    AppManager::shared().saveTokens(tokens, false);
+    if (secondsAgo != 0) {
+        // Back-date the set through its persisted creation time, as a restart would load it.
+        UserDefaults::standard().setDate(Scheduler::main().now().addSecs(-secondsAgo), AppManager::createdAtKey);
+        AppManager::shared().authObjectJSON();
+    }
+}
+
+QString encryptTokenSet(const QJsonObject& tokenSet)
+{
+    const QByteArray plain = QJsonDocument(tokenSet).toJson(QJsonDocument::Compact);
+    const QByteArray key = *StringExtensions::hexToBytes(Keys::required(u"aesGcmKey"));
+    const QByteArray iv = *StringExtensions::hexToBytes(Keys::required(u"aesGcmIV"));
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    QByteArray sealed(plain.size() + 16, Qt::Uninitialized);
+    int written = 0;
+    int finalWritten = 0;
+    EVP_EncryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, nullptr, nullptr);
+    EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_IVLEN, int(iv.size()), nullptr);
+    EVP_EncryptInit_ex(ctx, nullptr, nullptr, reinterpret_cast<const unsigned char*>(key.constData()),
+                       reinterpret_cast<const unsigned char*>(iv.constData()));
+    EVP_EncryptUpdate(ctx, reinterpret_cast<unsigned char*>(sealed.data()), &written,
+                      reinterpret_cast<const unsigned char*>(plain.constData()), int(plain.size()));
+    EVP_EncryptFinal_ex(ctx, reinterpret_cast<unsigned char*>(sealed.data()) + written, &finalWritten);
+    EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, 16, sealed.data() + written + finalWritten);
+    EVP_CIPHER_CTX_free(ctx);
+    sealed.truncate(written + finalWritten + 16);
+    return QString::fromLatin1(sealed.toBase64());
+}
