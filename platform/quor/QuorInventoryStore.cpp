@@ -75,7 +75,11 @@ void QuorInventoryStore::refresh(std::function<void()> done)
         waiting_.append(std::move(done));
     if (inFlight_)
         return;
-    if (!environment_.serviceBaseUrl.isValid() || environment_.serviceBaseUrl.isEmpty()) {
+    // Only HTTPS: the inventory decides where the tunnel goes.
+    const QUrl& base = environment_.serviceBaseUrl;
+    if (!base.isEmpty() && base.scheme() != QLatin1String("https"))
+        qCWarning(lcQuor) << "ignoring an inventory service that is not HTTPS:" << base.scheme();
+    if (!base.isValid() || base.isEmpty() || base.scheme() != QLatin1String("https")) {
         loadDiskCache();
         const QList<std::function<void()>> waiting = std::exchange(waiting_, {});
         for (const auto& w : waiting)

@@ -191,6 +191,17 @@ TEST_F(QuorInventoryStoreTest, BadAnswersAreNotAdopted)
     }
 }
 
+TEST_F(QuorInventoryStoreTest, APlainHttpServiceIsNeverAsked)
+{
+    QuorEnvironment e = environment();
+    e.serviceBaseUrl.setScheme(QStringLiteral("http"));
+    QuorInventoryStore store(e);
+    bool done = false;
+    store.refresh([&] { done = true; });
+    EXPECT_TRUE(done);  // answered at once: nothing was sent
+    EXPECT_EQ(store.source(), QuorInventoryStore::Source::Bundled);
+}
+
 TEST(QuorInventoryStoreTlsTest, AnUntrustedCertificateIsRefused)
 {
     SandboxServer impostor(SandboxServer::untrustedCertificatePath(), SandboxServer::untrustedKeyPath());
