@@ -4,6 +4,7 @@
 #include "DeliveryInfo.h"
 #include "MainQueue.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QUuid>
 
@@ -25,6 +26,12 @@ struct Registry {
 Registry& registry()
 {
     static Registry r;
+    static const bool cleanupRegistered = [] {
+        // Instances own QObjects of the main thread: release them with the application, not after it.
+        qAddPostRoutine(&AnalyticsInstance::removeAllInstances);
+        return true;
+    }();
+    Q_UNUSED(cleanupRegistered)
     return r;
 }
 

@@ -3,6 +3,7 @@
 #include "Bundle.h"
 #include "DeliveryInfo.h"
 
+#include <QCoreApplication>
 #include <QMutex>
 
 namespace {
@@ -22,8 +23,19 @@ void ErrorReports::start(ReportOptions options)
 std::shared_ptr<ErrorReportHub> ErrorReports::currentHub()
 {
     QMutexLocker lock(&hubMutex);
-    if (!hub)
+    if (!hub) {
         hub = std::make_shared<ErrorReportHub>();
+        static const bool cleanupRegistered = [] {
+            // The delivery queue is a QObject on the main thread: release it with the application,
+            // not after it.
+            qAddPostRoutine([] {
+                QMutexLocker lock(&hubMutex);
+                hub.reset();
+            });
+            return true;
+        }();
+        Q_UNUSED(cleanupRegistered)
+    }
     return hub;
 }
 
