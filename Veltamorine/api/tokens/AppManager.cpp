@@ -1,17 +1,14 @@
 #include "AppManager.h"
 
+#include "ApiLog.h"
 #include "Scheduler.h"
 #include "UserDefaults.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLoggingCategory>
 #include <QMutexLocker>
 
 namespace {
-
-// The API client's category, declared here too so the token store stands on its own.
-Q_LOGGING_CATEGORY(lcApi, "veltamorine.api")
 
 // Values that have a JSON form of their own; anything else (dates, data) is not a token field.
 bool isJsonValue(const QVariant& value)
