@@ -1,0 +1,3 @@
+#include "OAuthLog.h"
+
+Q_LOGGING_CATEGORY(lcOAuth, "veltamorine.oauth")
