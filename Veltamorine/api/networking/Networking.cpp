@@ -168,6 +168,9 @@ std::optional<QUrl> Networking::buildURL(Endpoint endpoint, const std::optional<
 void Networking::performRequest(RequestContext context)
 {
     const HttpHeaders headers = context.headers ? HttpHeaders::fromMap(*context.headers) : HttpHeaders();
+    // The sign-in subsystem may bind its OAuth service after this object was made.
+    if (!auth)
+        auth = AuthProtocol::shared();
     auto interceptor = std::make_shared<AccessTokenInterceptor>(tokenScope(context.endpoint), AppPreferences(), User(),
         auth ? auth->oauth() : nullptr);
     auto request = HttpRequest::make(context.method, context.url, context.requestParameters, ParameterEncoding::Json, headers);
