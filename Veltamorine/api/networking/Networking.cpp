@@ -169,10 +169,9 @@ void Networking::performRequest(RequestContext context)
 {
     const HttpHeaders headers = context.headers ? HttpHeaders::fromMap(*context.headers) : HttpHeaders();
     // The sign-in subsystem may bind its OAuth service after this object was made.
-    if (!auth)
-        auth = AuthProtocol::shared();
+    const std::shared_ptr<AuthProtocol> service = auth ? auth : AuthProtocol::shared();
     auto interceptor = std::make_shared<AccessTokenInterceptor>(tokenScope(context.endpoint), AppPreferences(), User(),
-        auth ? auth->oauth() : nullptr);
+        service ? service->oauth() : nullptr);
     auto request = HttpRequest::make(context.method, context.url, context.requestParameters, ParameterEncoding::Json, headers);
     if (!request) {
         failBeforeSending(std::move(context), request.error());
