@@ -7,8 +7,6 @@
 #include "SessionSignOut.h"
 #include "VirtualScheduler.h"
 
-#include <QLoggingCategory>
-#include <QMutex>
 
 namespace {
 
@@ -22,21 +20,6 @@ QJsonObject tokenSet(const QString& access, const QString& refresh)
     return QJsonObject{{"oem-at", access}, {"oem-rt", refresh}, {"oem-type", "Bearer"}, {"oem-ate", 3600}, {"oem-rte", 86400}};
 }
 
-// Every line written through Qt's logging while a test runs.
-QMutex logMutex;
-QStringList capturedLog;
-QtMessageHandler previousHandler = nullptr;
-
-void captureMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    {
-        QMutexLocker lock(&logMutex);
-        capturedLog.append(QString::fromLatin1(context.category ? context.category : "") + ": " + message);
-    }
-    if (previousHandler)
-        previousHandler(type, context, message);
-}
-
 }
 
 class AccessTokenInterceptorTest : public ApiTest {
@@ -45,16 +28,9 @@ protected:
     {
         Scheduler::setMain(&clock);
         SessionSignOut::bind([this] { ++signOuts; });
-        {
-            QMutexLocker lock(&logMutex);
-            capturedLog.clear();
-        }
-        previousHandler = qInstallMessageHandler(captureMessage);
-        QLoggingCategory::setFilterRules(QStringLiteral("veltamorine.*=true"));
     }
     ~AccessTokenInterceptorTest() override
     {
-        qInstallMessageHandler(previousHandler);
         SessionSignOut::bind(nullptr);
         Scheduler::setMain(nullptr);
     }
@@ -70,12 +46,9 @@ protected:
         }));
     }
 
-    QStringList log() const
-    {
-        QMutexLocker lock(&logMutex);
-        return capturedLog;
-    }
+    QStringList log() const { return logCapture.lines(); }
 
+    LogCapture logCapture;
     VirtualScheduler clock;
     int signOuts = 0;
 };

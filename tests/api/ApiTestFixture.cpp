@@ -6,6 +6,8 @@
 #include "StringExtensions.h"
 
 #include <QJsonDocument>
+#include <QLoggingCategory>
+#include <QMutex>
 #include <openssl/evp.h>
 
 std::optional<NamedModel> NamedModel::fromJson(const QJsonObject& object)
@@ -17,6 +19,20 @@ std::optional<NamedModel> NamedModel::fromJson(const QJsonObject& object)
 }
 
 namespace {
+
+QMutex logMutex;
+QStringList capturedLog;
+QtMessageHandler previousHandler = nullptr;
+
+void captureMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    {
+        QMutexLocker lock(&logMutex);
+        capturedLog.append(QString::fromLatin1(context.category ? context.category : "") + ": " + message);
+    }
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
 
 HttpSessionConfiguration standInConfiguration()
 {
@@ -114,4 +130,25 @@ QString encryptTokenSet(const QJsonObject& tokenSet)
     EVP_CIPHER_CTX_free(ctx);
     sealed.truncate(written + finalWritten + 16);
     return QString::fromLatin1(sealed.toBase64());
+}
+
+LogCapture::LogCapture()
+{
+    {
+        QMutexLocker lock(&logMutex);
+        capturedLog.clear();
+    }
+    previousHandler = qInstallMessageHandler(captureMessage);
+    QLoggingCategory::setFilterRules(QStringLiteral("veltamorine.*=true"));
+}
+
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(previousHandler);
+}
+
+QStringList LogCapture::lines() const
+{
+    QMutexLocker lock(&logMutex);
+    return capturedLog;
 }

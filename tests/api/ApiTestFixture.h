@@ -80,5 +80,16 @@ protected:
     QList<TrackedEvent> events;
 };
 
+// Every line written through Qt's logging (all "veltamorine.*" categories on) while it lives.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    QStringList lines() const;
+};
+
 // The AES-GCM form in which the gateway sends a token set (the build's key and IV).
 QString encryptTokenSet(const QJsonObject& tokenSet);

@@ -263,3 +263,22 @@ TEST_F(NetworkingResponseTest, WithoutADomainListAServerFailureGoesStraightToThe
     EXPECT_EQ(sandbox.requests().size(), 1);
     EXPECT_EQ(reports.size(), 1);
 }
+
+TEST_F(NetworkingResponseTest, LogsNamePathStatusAndSizeButNeverReplyBodiesOrSentSecrets)
+{
+    LogCapture capture;
+    sandbox.route(GatewayRoutes::stamped("GET", GatewayRoutes::prefixed("/vpn/account/password"), [](const SandboxRequest&) {
+        return SandboxReply::json(QJsonObject{{"body", QJsonObject{{"name", "encrypted-vpn-password-1"}}}});
+    }));
+    serveGateway("POST", "/user/login/v3", SandboxReply::raw(500, R"({"error":"reply-secret-2"})"));
+
+    ASSERT_TRUE(run<HttpResponseModel<NamedModel>>(HttpMethod::Get, Endpoint::Password, QVariantMap{{"username", "erin"}}));
+    ASSERT_FALSE(run<NamedModel>(HttpMethod::Post, Endpoint::Login, QVariantMap{{"password", "login-password-3"}}));
+
+    const QStringList lines = capture.lines();
+    EXPECT_TRUE(lines.filter("Response of account").size() == 1) << lines.join("\n").toStdString();
+    for (const QString& line : lines) {
+        for (const char* secret : {"encrypted-vpn-password-1", "reply-secret-2", "login-password-3"})
+            EXPECT_FALSE(line.contains(QLatin1StringView(secret))) << line.toStdString();
+    }
+}
