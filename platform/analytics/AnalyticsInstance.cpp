@@ -54,7 +54,7 @@ AnalyticsInstance::AnalyticsInstance(AnalyticsOptions options)
       distinctId_(newId()),
       superProperties_(options_.superProperties),
       optedOut_(options_.optOutTrackingByDefault),
-      queue_(std::make_unique<UploadQueue>(uploadConfiguration(options_)))
+      queue_(UploadQueue::makeShared(uploadConfiguration(options_)))
 {
 }
 

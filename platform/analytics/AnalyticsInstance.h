@@ -89,5 +89,5 @@ private:
     QHash<QString, QDateTime> timedEvents_;
     bool optedOut_ = false;
     std::atomic<bool> useIP_{true};
-    std::unique_ptr<UploadQueue> queue_;
+    std::shared_ptr<UploadQueue> queue_;
 };

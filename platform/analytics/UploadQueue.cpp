@@ -36,6 +36,16 @@ void UploadQueue::armFlushTimer()
     timer_->start(configuration_.flushInterval, true, [this] { startNextBatch(); });
 }
 
+std::shared_ptr<UploadQueue> UploadQueue::makeShared(UploadConfiguration configuration)
+{
+    return std::shared_ptr<UploadQueue>(new UploadQueue(std::move(configuration)), [](UploadQueue* queue) {
+        if (QThread::currentThread() == queue->thread())
+            delete queue;
+        else
+            queue->deleteLater();
+    });
+}
+
 UploadQueue::~UploadQueue()
 {
     timer_.reset();

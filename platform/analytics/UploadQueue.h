@@ -45,6 +45,9 @@ public:
     explicit UploadQueue(UploadConfiguration configuration, QObject* parent = nullptr);
     ~UploadQueue() override;
 
+    // A queue owned by whoever holds it, released on the main thread whichever thread lets go last.
+    static std::shared_ptr<UploadQueue> makeShared(UploadConfiguration configuration);
+
     void enqueue(QJsonObject item);
     // Starts delivering everything queued now, batch after batch, until the queue is empty or a
     // request fails. Does nothing while a delivery is already running.

@@ -6,7 +6,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLoggingCategory>
-#include <QThread>
 #include <QUuid>
 
 Q_LOGGING_CATEGORY(lcReports, "veltamorine.errorreports")
@@ -66,13 +65,7 @@ void ErrorReportHub::bindClient(ReportOptions options)
     c.flushInterval = options.flushInterval;
     c.scheduler = options.scheduler;
     keep = std::move(queue_);
-    // The queue may be built on any thread; it lives and is released on the main thread.
-    queue_ = std::shared_ptr<UploadQueue>(new UploadQueue(c), [](UploadQueue* q) {
-        if (QThread::currentThread() == q->thread())
-            delete q;
-        else
-            q->deleteLater();
-    });
+    queue_ = UploadQueue::makeShared(c);
     options_ = std::move(options);
 }
 
