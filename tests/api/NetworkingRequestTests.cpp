@@ -146,6 +146,25 @@ TEST_F(NetworkingRequestTest, WithoutAConfiguredHostTheCallerGetsAnErrorAndNothi
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error().domain, QStringLiteral("VeltamorineError"));
     EXPECT_TRUE(sandbox.requests().isEmpty());
+    ASSERT_EQ(events.size(), 1);  // no transfer, so no timing
+    EXPECT_EQ(events[0].properties.value("response_time").toDouble(), 0.0);
+}
+
+TEST_F(NetworkingRequestTest, CallerHeadersGoOutBesideTheBearerHeaders)
+{
+    storeTokens("access-1", "refresh-1", 3600);
+    serveGateway("GET", "/user/portforwarding/v3", named("pf"));
+
+    int calls = 0;
+    networking->getRequest<NamedModel>(Endpoint::PortForwarding, std::nullopt,
+        Networking::HeaderDictionary{{"X-Trace", "t-1"}, {"Authorization", "Basic caller"}},
+        [&](std::expected<NamedModel, Error> r) { calls += r ? 1 : 100; });
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return calls > 0; }, 8000));
+
+    EXPECT_EQ(calls, 1);
+    const SandboxRequest request = onlyRequest("GET", "/Veltamorine/user/portforwarding/v3");
+    EXPECT_EQ(request.header("X-Trace"), "t-1");
+    EXPECT_EQ(request.header("Authorization"), "Bearer access-1");
 }
 
 TEST_F(NetworkingRequestTest, VersionCheckAndCodeExchangeGoOutUnprefixedAndUnstamped)
