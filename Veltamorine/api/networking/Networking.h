@@ -16,8 +16,10 @@
 // vocabulary and reports them, fails over to another gateway domain when the server seems
 // down, downloads update packages and announces reachability changes.
 //
-// One shared instance serves the application; tests make their own. Everything but the
-// device readers runs on the main thread.
+// One shared instance serves the application; tests make their own, always with
+// std::make_shared (a request keeps its networking object alive until its reply). Requests
+// may start on any thread; replies, completions, downloads and reachability run on the main
+// thread.
 class Networking : public NetworkingProtocol, public std::enable_shared_from_this<Networking> {
 public:
     // Everything a request needs to be sent again, to another domain.
