@@ -57,6 +57,36 @@ TEST_F(UploadQueueTest, DeliversInBatchesInOrder)
     EXPECT_EQ(numbers(server.items()), (QList<int>{1, 2, 3, 4, 5}));
     EXPECT_EQ(server.contentTypes().value(0), "application/json");
     EXPECT_EQ(queue.pendingCount(), 0);
+    EXPECT_TRUE(server.violations().isEmpty()) << server.violations().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(UploadQueueTest, StalledEndpointNeverHoldsTheCallerAndKeepsTheBatch)
+{
+    server.setStalled(true);
+    UploadConfiguration c = config(100, 10);
+    c.timeoutMs = 300;
+    UploadQueue queue(c);
+    queue.enqueue(item(1));
+    queue.flush();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return server.requestCount() == 1; }, 10000));
+    EXPECT_TRUE(queue.isDelivering());
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    std::thread([&queue] { queue.enqueue(item(2)); queue.flush(); }).join();
+    queue.enqueue(item(3));
+    queue.flush();
+    EXPECT_LT(elapsed.elapsed(), 100);
+    EXPECT_EQ(queue.pendingCount(), 3);
+
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return queue.failedRequestCount() == 1; }, 10000));
+    EXPECT_EQ(queue.pendingCount(), 3);
+    server.setStalled(false);
+    queue.flush();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return queue.deliveredCount() == 3; }, 10000));
+    // The unanswered request may have reached the server; the batch is sent again in full.
+    ASSERT_EQ(server.requestCount(), 2);
+    EXPECT_EQ(numbers(server.items()).mid(1), (QList<int>{1, 2, 3}));
 }
 
 TEST_F(UploadQueueTest, FlushIntervalRunsOnTheScheduler)

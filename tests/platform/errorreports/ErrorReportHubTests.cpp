@@ -63,6 +63,7 @@ TEST_F(ErrorReportHubTest, ErrorReportCarriesOptionsScopeUserAndChain)
 
     const auto items = deliver(1);
     ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(server.headerValues("X-Report-Key").value(0), "tqmrnvboe");
     const QJsonObject r = items[0];
     EXPECT_EQ(r.value(QStringLiteral("event_id")).toString(), id);
     EXPECT_EQ(r.value(QStringLiteral("level")).toString(), QStringLiteral("error"));
