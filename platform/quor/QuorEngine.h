@@ -49,6 +49,8 @@ public:
 
     // Main thread.
     void initialize();
+    // Stops every timer; nothing more happens until the engine is gone.
+    void shutdown() { stopTimers(); }
     void setFaults(const QuorFaults& faults) { injected_ = faults; }
     QuorFaults injectedFaults() const { return injected_; }
     void connect(const QuorProperties& properties, QuorManagerProtocol::ConnectCompletion completion,

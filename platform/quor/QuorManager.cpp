@@ -113,9 +113,11 @@ void QuorManager::initializeLater()
 
 QuorManager::~QuorManager()
 {
-    // Stop the tunnel's timers first, then let the worker finish what it already holds.
-    engine_.reset();
+    // Stop the tunnel's timers, let the worker finish what it already holds (its callbacks may
+    // still ask the manager for its state), then let the engine go.
+    engine_->shutdown();
     queue_.reset();
+    engine_.reset();
 }
 
 QuorManager* QuorManager::sharedInstanceWithQuorConfiguration(const QuorConfiguration& configuration)
