@@ -545,6 +545,31 @@ TEST_F(QuorManagerTest, OnlyTheNewestDelegateHearsAndAGoneOneIsSkipped)
     EXPECT_EQ(manager->delegate(), nullptr);
 }
 
+// A receiver that asks the manager for its state from every callback.
+class StatusAskingDelegate : public QuorManagerDelegate {
+public:
+    explicit StatusAskingDelegate(QuorManager* manager) : manager(manager) {}
+    void quorManagerDidConnecting(const std::optional<QuorConnectionDetails>&) override { seen.append(manager->getCurrentVPNStatus()); }
+    void quorManagerDidDisconnect(const std::optional<QuorConnectionDetails>&) override { seen.append(manager->getCurrentVPNStatus()); }
+    QuorManager* manager;
+    QList<int> seen;
+};
+
+TEST_F(QuorManagerTest, TeardownWithCallbacksStillQueuedIsSafe)
+{
+    for (int round = 0; round < 20; ++round) {
+        auto manager = std::make_unique<QuorManager>(configuration(), environment());
+        auto asking = std::make_shared<StatusAskingDelegate>(manager.get());
+        manager->setDelegate(asking);
+        manager->setQuorCredential(QuorCredential(QStringLiteral("vpnuser"), QStringLiteral("p4ss")));
+        manager->connect(countryProperties(QStringLiteral("BE")), {}, {});
+        manager->cancelVPN();
+        scheduler.advance(0.2);
+        manager.reset();  // the worker may still hold both callbacks
+        EXPECT_LE(asking->seen.size(), 2);
+    }
+}
+
 TEST(QuorSharedManagerTest, SharedInstanceIsConfiguredOnceAndReconfigured)
 {
     QuorConfiguration bad;
