@@ -1,0 +1,3 @@
+#include "QuorDataFetcherLog.h"
+
+Q_LOGGING_CATEGORY(lcQuorDataFetcher, "veltamorine.vpn")
