@@ -1,0 +1,6 @@
+#include "ConnectionNotification.h"
+
+void ConnectionNotification::showConnectionNotification(const QString& message, UserNotificationCenter& center)
+{
+    center.add(UserNotificationRequest{identifier, title, message});
+}
