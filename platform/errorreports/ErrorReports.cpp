@@ -29,8 +29,10 @@ std::shared_ptr<ErrorReportHub> ErrorReports::currentHub()
             // The delivery queue is a QObject on the main thread: release it with the application,
             // not after it.
             qAddPostRoutine([] {
+                std::shared_ptr<ErrorReportHub> old;
                 QMutexLocker lock(&hubMutex);
-                hub.reset();
+                hub.swap(old);
+                lock.unlock();
             });
             return true;
         }();
@@ -46,6 +48,8 @@ void ErrorReports::configureScope(const std::function<void(ReportScope&)>& chang
 
 void ErrorReports::close()
 {
+    auto fresh = std::make_shared<ErrorReportHub>();
     QMutexLocker lock(&hubMutex);
-    hub = std::make_shared<ErrorReportHub>();
+    hub.swap(fresh);
+    lock.unlock();  // the old hub goes outside the lock
 }
