@@ -1,5 +1,6 @@
 #include "WebViewWindow.h"
 
+#include "TrustedAuthorities.h"
 #include "WebLog.h"
 #include "WebUrlSchemes.h"
 
@@ -10,6 +11,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWebEngineCertificateError>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
@@ -71,6 +73,8 @@ WebViewWindow::WebViewWindow(bool withCancelButton, QWidget* parent)
     page_->navigationPolicy = [this](const QUrl& url, QWebEnginePage::NavigationType, bool isMainFrame) {
         return decidePolicy(url, isMainFrame);
     };
+    connect(page_, &QWebEnginePage::certificateError, this,
+        [](const QWebEngineCertificateError& error) { TrustedAuthorities::decide(error); });
     connect(page_, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
         onLoadingChanged(int(info.status()),
             WebLoadError{domainOf(info.errorDomain()), info.errorCode(), info.errorString()});
