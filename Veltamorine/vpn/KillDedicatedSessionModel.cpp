@@ -4,8 +4,10 @@
 #include "HttpResponseModel.h"
 #include "Networking.h"
 
-KillDedicatedSessionModel::KillDedicatedSessionModel(User user, NetworkingProtocol* networkingManager)
-    : user(std::move(user))
+KillDedicatedSessionModel::KillDedicatedSessionModel(User user, NetworkingProtocol* networkingManager,
+                                                     std::shared_ptr<Quor> quor)
+    : quor(std::move(quor))
+    , user(std::move(user))
     , networkingManager(networkingManager ? networkingManager : &Networking::shared())
 {
 }

@@ -6,6 +6,9 @@
 
 #include <expected>
 #include <functional>
+#include <memory>
+
+class Quor;
 
 // Ends the session of the user's dedicated IP on another device, when the backend reports the
 // address in use elsewhere.
@@ -14,8 +17,11 @@ public:
     using Completion = std::function<void(std::expected<bool, Error>)>;
 
     // `networkingManager` defaults to the shared backend client; it is not owned.
-    explicit KillDedicatedSessionModel(User user = User(), NetworkingProtocol* networkingManager = nullptr);
+    explicit KillDedicatedSessionModel(User user = User(), NetworkingProtocol* networkingManager = nullptr,
+                                       std::shared_ptr<Quor> quor = nullptr);
 
+    // The VPN wrapper of the screen that offers the choice; held for it, not used by the request.
+    std::shared_ptr<Quor> quor;
     User user;
     NetworkingProtocol* networkingManager;
 

@@ -1,6 +1,7 @@
 #include "AppManager.h"
 #include "AuthObject.h"
 #include "Bundle.h"
+#include "DedicatedIpSessionRoute.h"
 #include "FakeReachability.h"
 #include "GatewayRoutes.h"
 #include "HttpSession.h"
@@ -20,7 +21,7 @@
 
 namespace {
 
-const QString killPath = GatewayRoutes::prefixed(QStringLiteral("/kill/session/dedicated/ip"));
+const QString killPath = DedicatedIpSessionRoute::path();
 
 QJsonObject bundleInfo(const SandboxServer& server)
 {
@@ -44,13 +45,16 @@ HttpSessionConfiguration standIn()
     return configuration;
 }
 
-// The gateway's accepted reply: the envelope around {"body": {"header": ...}}.
-SandboxReply killed(const QJsonObject& extra = {})
+SandboxReply killed()
 {
-    QJsonObject inner{{QStringLiteral("header"),
-                       QJsonObject{{QStringLiteral("response_code"), 200}, {QStringLiteral("message"), QStringLiteral("Session killed")}}}};
-    for (auto it = extra.begin(); it != extra.end(); ++it)
-        inner.insert(it.key(), it.value());
+    return DedicatedIpSessionRoute::accepted();
+}
+
+// An acceptance whose content carries nothing the model reads.
+SandboxReply killedWithExtras()
+{
+    const QJsonObject inner{{QStringLiteral("header"), QJsonObject{{QStringLiteral("response_code"), 200}, {QStringLiteral("message"), QString()}}},
+                            {QStringLiteral("ignored"), 1}};
     return GatewayRoutes::envelope(200, QStringLiteral("OK"), QJsonObject{{QStringLiteral("body"), inner}});
 }
 
@@ -89,7 +93,7 @@ protected:
 
     void serve(std::function<SandboxReply()> reply)
     {
-        sandbox.route(GatewayRoutes::stamped("POST", killPath, [reply](const SandboxRequest&) { return reply(); }));
+        DedicatedIpSessionRoute::install(sandbox, [reply](const SandboxRequest&) { return reply(); });
     }
 
     KillDedicatedSessionModel model() { return KillDedicatedSessionModel(User(), networking.get()); }
@@ -138,7 +142,7 @@ TEST_F(KillDedicatedSessionTest, OutcomeOfEachReplyReachesTheCompletion)
         bool succeeds;
     };
     const QList<Case> cases = {
-        {"accepted with an unexpected extra", killed({{QStringLiteral("ignored"), 1}}), true},
+        {"accepted with an unexpected extra", killedWithExtras(), true},
         {"server error", SandboxReply::json(QJsonObject{{QStringLiteral("error"), QStringLiteral("boom")}}, 500), false},
         {"refused in the envelope", GatewayRoutes::envelope(404, QStringLiteral("No session")), false},
         {"not JSON", SandboxReply::raw(200, "<html>"), false},
