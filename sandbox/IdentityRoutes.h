@@ -157,7 +157,7 @@ inline std::shared_ptr<State> install(SandboxServer& server, Account account, Ke
     state->keys = std::move(keys);
     state->expectedRedirectURI = std::move(expectedRedirectURI);
 
-    for (const char* path : {"/oauth2/authorize", "/oauth2/register"}) {
+    for (const char* path : {"/oauth2/authorize", "/oauth2/register", "/realms/Veltamorine/protocol/openid-connect/auth"}) {
         SandboxRoute page;
         page.method = "GET";
         page.path = QString::fromLatin1(path);
@@ -165,6 +165,14 @@ inline std::shared_ptr<State> install(SandboxServer& server, Account account, Ke
         page.handler = [](const SandboxRequest& request) { return authorizePage(request, QStringLiteral("Sign in")); };
         server.route(std::move(page));
     }
+
+    // Browsers ask every origin for its icon; the identity server has none.
+    SandboxRoute icon;
+    icon.method = "GET";
+    icon.path = QStringLiteral("/favicon.ico");
+    icon.body = SandboxBody::Empty;
+    icon.handler = [](const SandboxRequest&) { return SandboxReply::raw(404, QByteArray(), "text/plain"); };
+    server.route(std::move(icon));
 
     // The form: right credentials send the browser back with state first and the code last.
     SandboxRoute login;

@@ -86,7 +86,7 @@ WebViewWindow::~WebViewWindow() = default;
 
 qreal WebViewWindow::webViewAlpha() const
 {
-    return opacity_->opacity();
+    return alpha_;
 }
 
 void WebViewWindow::loadURL(const QUrl& url)
@@ -133,12 +133,13 @@ void WebViewWindow::hideLoadingIndicator()
 
 void WebViewWindow::revealWebView()
 {
+    if (alpha_ == 1.0)
+        return;
+    alpha_ = 1.0;
     auto* fade = new QPropertyAnimation(opacity_, "opacity", this);
     fade->setDuration(200);
+    fade->setStartValue(opacity_->opacity());
     fade->setEndValue(1.0);
-    // The end value counts from the start; the animation only draws the way there.
-    opacity_->setOpacity(1.0);
-    fade->setStartValue(0.0);
     fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 

@@ -39,7 +39,8 @@ public:
     QPushButton* cancelButton() const { return cancelButton_; }
     QProgressBar* progressIndicator() const { return progressIndicator_; }
     QWidget* loadingView() const { return loadingView_; }
-    // The page's opacity: 0 while hidden behind the overlay, 1 once revealed.
+    // The page's opacity as set: 0 while hidden behind the overlay, 1 once revealed (the fade
+    // in only draws the way there).
     qreal webViewAlpha() const;
 
     void loadURL(const QUrl& url);
@@ -72,6 +73,7 @@ private:
     QWebEngineView* webView_ = nullptr;
     WebPage* page_ = nullptr;
     QGraphicsOpacityEffect* opacity_ = nullptr;
+    qreal alpha_ = 0;
     QPointer<QWidget> loadingView_;
     QPointer<QProgressBar> progressIndicator_;
     QPushButton* cancelButton_ = nullptr;
