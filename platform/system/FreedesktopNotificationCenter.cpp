@@ -6,9 +6,11 @@
 #include <QDBusPendingReply>
 #include <QStringList>
 
-FreedesktopNotificationCenter::FreedesktopNotificationCenter(const QDBusConnection& connection, QString applicationName)
+FreedesktopNotificationCenter::FreedesktopNotificationCenter(const QDBusConnection& connection, QString applicationName,
+                                                             QString service)
     : connection(connection)
     , applicationName(applicationName.isEmpty() ? QCoreApplication::applicationName() : std::move(applicationName))
+    , service(std::move(service))
     , context(std::make_unique<QObject>())
 {
 }
@@ -39,7 +41,7 @@ void FreedesktopNotificationCenter::send(const UserNotificationRequest& request)
 {
     Shown& shown = byIdentifier[request.identifier];
     shown.inFlight = true;
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
+    QDBusMessage call = QDBusMessage::createMethodCall(service, QString::fromLatin1(objectPath),
                                                        QString::fromLatin1(interfaceName), QStringLiteral("Notify"));
     call << applicationName << shown.serverId << QString() << request.title << request.body << QStringList()
          << hints() << qint32(-1);

@@ -22,9 +22,10 @@ public:
     static constexpr auto objectPath = "/org/freedesktop/Notifications";
     static constexpr auto interfaceName = "org.freedesktop.Notifications";
 
-    // `applicationName` defaults to the application's name.
+    // `applicationName` defaults to the application's name; `service` is the bus name the
+    // notification service is reached at (the desktop's unless a test runs its own).
     explicit FreedesktopNotificationCenter(const QDBusConnection& connection = QDBusConnection::sessionBus(),
-                                           QString applicationName = {});
+                                           QString applicationName = {}, QString service = QString::fromLatin1(serviceName));
     ~FreedesktopNotificationCenter() override;
     FreedesktopNotificationCenter(const FreedesktopNotificationCenter&) = delete;
     FreedesktopNotificationCenter& operator=(const FreedesktopNotificationCenter&) = delete;
@@ -46,6 +47,7 @@ private:
 
     QDBusConnection connection;
     QString applicationName;
+    QString service;
     QHash<QString, Shown> byIdentifier;
     std::unique_ptr<QObject> context;  // owns the pending calls; they end with the centre
 };

@@ -2,6 +2,7 @@
 #include "FreedesktopNotificationCenter.h"
 #include "TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QMap>
@@ -47,6 +48,12 @@ namespace {
 
 const QString serverConnectionName = QStringLiteral("test-notification-server");
 
+// Test programs share one session bus and may run at once: each serves under a name of its own.
+QString serviceOfThisProcess()
+{
+    return QStringLiteral("org.veltamorine.test.Notifications.p%1").arg(QCoreApplication::applicationPid());
+}
+
 class FreedesktopNotificationCenterTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -58,7 +65,7 @@ protected:
 
     void TearDown() override
     {
-        serverBus->unregisterService(QString::fromLatin1(FreedesktopNotificationCenter::serviceName));
+        serverBus->unregisterService(serviceOfThisProcess());
         serverBus->unregisterObject(QString::fromLatin1(FreedesktopNotificationCenter::objectPath));
         serverBus.reset();
         QDBusConnection::disconnectFromBus(serverConnectionName);
@@ -68,7 +75,7 @@ protected:
     {
         ASSERT_TRUE(serverBus->registerObject(QString::fromLatin1(FreedesktopNotificationCenter::objectPath), &server,
                                               QDBusConnection::ExportAllSlots));
-        ASSERT_TRUE(serverBus->registerService(QString::fromLatin1(FreedesktopNotificationCenter::serviceName)));
+        ASSERT_TRUE(serverBus->registerService(serviceOfThisProcess()));
     }
 
     std::unique_ptr<QDBusConnection> serverBus;
@@ -78,7 +85,7 @@ protected:
 TEST_F(FreedesktopNotificationCenterTest, QuickSuccessionOfOneIdentifierLeavesOneNotification)
 {
     startServer();
-    FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), QStringLiteral("Veltamorine"));
+    FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), QStringLiteral("Veltamorine"), serviceOfThisProcess());
 
     center.add({QStringLiteral("connection"), QStringLiteral("Veltamorine"), QStringLiteral("Connected")});
     center.add({QStringLiteral("connection"), QStringLiteral("Veltamorine"), QStringLiteral("Disconnecting")});
@@ -108,7 +115,7 @@ TEST_F(FreedesktopNotificationCenterTest, QuickSuccessionOfOneIdentifierLeavesOn
 TEST_F(FreedesktopNotificationCenterTest, DifferentIdentifiersStandSideBySide)
 {
     startServer();
-    FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), QStringLiteral("Veltamorine"));
+    FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), QStringLiteral("Veltamorine"), serviceOfThisProcess());
 
     center.add({QStringLiteral("a"), QStringLiteral("T"), QStringLiteral("one")});
     center.add({QStringLiteral("b"), QStringLiteral("T"), QStringLiteral("two")});
@@ -118,7 +125,7 @@ TEST_F(FreedesktopNotificationCenterTest, DifferentIdentifiersStandSideBySide)
 
 TEST_F(FreedesktopNotificationCenterTest, WithoutANotificationServiceNothingIsShownAndLaterRequestsStillGoOut)
 {
-    FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), QStringLiteral("Veltamorine"));
+    FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), QStringLiteral("Veltamorine"), serviceOfThisProcess());
     center.add({QStringLiteral("connection"), QStringLiteral("T"), QStringLiteral("lost")});
     TestSupport::processEvents(200);
 
@@ -133,7 +140,7 @@ TEST_F(FreedesktopNotificationCenterTest, CentreEndingWithACallInFlightIsQuiet)
 {
     startServer();
     {
-        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), QStringLiteral("Veltamorine"));
+        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), QStringLiteral("Veltamorine"), serviceOfThisProcess());
         center.add({QStringLiteral("connection"), QStringLiteral("T"), QStringLiteral("bye")});
     }
     ASSERT_TRUE(TestSupport::waitUntil([&] { return !server.calls.isEmpty(); }, 3000));
