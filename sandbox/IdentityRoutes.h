@@ -145,7 +145,7 @@ inline SandboxReply authorizePage(const SandboxRequest& request, const QString& 
         "<input type=\"hidden\" name=\"redirect_uri\" value=\"%2\">"
         "<input type=\"hidden\" name=\"state\" value=\"%3\">"
         "<input id=\"login\" name=\"login\"><input id=\"password\" name=\"password\" type=\"password\">"
-        "<button id=\"submit\" type=\"submit\">Sign in</button></form></body></html>")
+        "<button id=\"signin-button\" type=\"submit\">Sign in</button></form></body></html>")
         .arg(htmlEscaped(title), htmlEscaped(redirect), htmlEscaped(state)));
 }
 
