@@ -1,0 +1,3 @@
+#include "VpnEngineLog.h"
+
+Q_LOGGING_CATEGORY(lcVpnEngine, "veltamorine.vpn")
