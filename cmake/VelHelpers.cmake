@@ -61,11 +61,13 @@ function(vel_glob_library target)
   target_link_libraries(${target} PUBLIC Qt6::Core ${libs})
 endfunction()
 
-# vel_test_folder(LIBS ...)
+# vel_test_folder(LIBS ... [LOCKS <file stem>:<resource> ...])
 # One test program per *Tests.cpp in the calling folder, each linked with LIBS (missing targets
-# are skipped) and with the helpers of any *Fixture.cpp / *Fake.cpp beside it.
+# are skipped) and with the helpers of any *Fixture.cpp / *Fake.cpp beside it. LOCKS keeps the
+# cases of a program from running beside others that hold the same resource (a well-known
+# bus name, say).
 function(vel_test_folder)
-  cmake_parse_arguments(ARG "" "PREFIX;TIMEOUT" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "PREFIX;TIMEOUT" "LIBS;LOCKS" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*Tests.cpp")
   file(GLOB helpers CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*Fixture.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*Fake.cpp")
   set(libs "")
@@ -88,7 +90,13 @@ function(vel_test_folder)
     add_executable(${target} ${test} ${helpers})
     target_include_directories(${target} PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
     target_link_libraries(${target} PRIVATE vel_testsupport ${libs})
+    set(lock_property "")
+    foreach(lock IN LISTS ARG_LOCKS)
+      if(lock MATCHES "^${name}:(.+)$")
+        set(lock_property RESOURCE_LOCK "${CMAKE_MATCH_1}")
+      endif()
+    endforeach()
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-      PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+      PROPERTIES TIMEOUT ${ARG_TIMEOUT} ${lock_property})
   endforeach()
 endfunction()
