@@ -195,8 +195,9 @@ protected:
     std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>();
     CountriesManager manager;
     std::unique_ptr<QuorDataFetcher> fetcher;
-    PreservedPreferences preferences;
-    AppPreferences app;
+    // Fresh facades over the test's stores.
+    static PreservedPreferences preferences() { return PreservedPreferences(); }
+    static AppPreferences app() { return AppPreferences(); }
     QObject owner;
     QStringList posted;
     QVariantList objects;
@@ -206,8 +207,8 @@ protected:
 
 TEST_F(QuorDataFetcherTest, SdkAnswerFromAnotherThreadIsFilteredOverlaidStoredAndHandedOverOnTheMainThread)
 {
-    preferences.setAutomaticProtocol(false);
-    preferences.setSelectedProtocol(VPNProtocol::WireGuard);
+    preferences().setAutomaticProtocol(false);
+    preferences().setSelectedProtocol(VPNProtocol::WireGuard);
     writeOverlay(R"({"FR": {"priority": 7, "is_p2p": true, "is_quantum_resistant": true}, "DE": {"priority": 3, "is_p2p": false}})");
     const QList<QuorCountry> sdk = {
         country("FR", allWords, QList<QuorCity>{city(7, "Paris", "FR"), city(8, "Lyon", "FR")}),
@@ -328,16 +329,16 @@ TEST_F(QuorDataFetcherTest, StartUpCacheBlockWritesOnTheMainThreadEvenWithoutALi
 
 TEST_F(QuorDataFetcherTest, FavouriteFlagsAndTheRecommendedRowFollowTheFreshRows)
 {
-    preferences.setFavorites({row("42", Type::City), row("DE")});
+    preferences().setFavorites({row("42", Type::City), row("DE")});
     const Server::Ptr recommended = row("42", Type::City);
     recommended->latency = 55;
     recommended->p2p = true;
-    app.setRecommendedServer(recommended);
+    app().setRecommendedServer(recommended);
     record({SettingsNotifications::quorRecommendedServerUpdated});
 
     const QList<QuorCountry> sdk = {country("FR", allWords, QList<QuorCity>{city(42, "Nice", "FR"), city(43, "Lille", "FR")}),
                                     country("DE", allWords)};
-    const Servers rows = fetcher->servers(sdk, preferences.favorites(), {}, app.recommendedServer());
+    const Servers rows = fetcher->servers(sdk, preferences().favorites(), {}, app().recommendedServer());
 
     ASSERT_EQ(ids(rows), (QStringList{"FR", "DE"}));
     EXPECT_FALSE(rows[0]->favorite);
@@ -347,7 +348,7 @@ TEST_F(QuorDataFetcherTest, FavouriteFlagsAndTheRecommendedRowFollowTheFreshRows
     EXPECT_FALSE((*rows[0]->servers)[1]->favorite);
 
     EXPECT_EQ(posted.size(), 1);
-    const Server::Ptr stored = app.recommendedServer();
+    const Server::Ptr stored = app().recommendedServer();
     ASSERT_TRUE(stored);
     EXPECT_TRUE(stored->favorite);
     EXPECT_FALSE(stored->p2p);
@@ -389,7 +390,7 @@ TEST_F(QuorDataFetcherTest, OneBadOverlayEntryDropsTheWholeOverlay)
             writeOverlay(*c.file);
         const Server::Ptr favorite = row("FR");
         favorite->p2p = false;
-        preferences.setFavorites({favorite});
+        preferences().setFavorites({favorite});
         posted.clear();
         record({QuorDataFetcher::favoritesUpdatedNotification});
 
@@ -399,7 +400,7 @@ TEST_F(QuorDataFetcherTest, OneBadOverlayEntryDropsTheWholeOverlay)
         EXPECT_EQ(overlay.has_value(), c.applies);
         EXPECT_EQ(rows.first()->p2p, c.applies);
         EXPECT_EQ(rows.first()->priority, c.applies ? 7 : 0);
-        EXPECT_EQ(preferences.favorites().first()->p2p, c.applies) << "stored favourites change only with a usable overlay";
+        EXPECT_EQ(preferences().favorites().first()->p2p, c.applies) << "stored favourites change only with a usable overlay";
         EXPECT_EQ(posted.size(), c.applies ? 1 : 0);
         NotificationCenter::defaultCenter().removeObserver(&owner);
     }
@@ -410,19 +411,19 @@ TEST_F(QuorDataFetcherTest, OverlayRewritesEveryFavouriteAndRecent)
     writeOverlay(R"({"FR": {"priority": 7, "is_p2p": true, "is_quantum_resistant": true}, "DE": {"priority": 2, "is_p2p": true}})");
     const Server::Ptr de = row("DE");
     de->quantumResistant = true;
-    preferences.setFavorites({row("FR"), de});
-    preferences.setRecents({row("DE"), row("IT")});
+    preferences().setFavorites({row("FR"), de});
+    preferences().setRecents({row("DE"), row("IT")});
     record({QuorDataFetcher::favoritesUpdatedNotification, SettingsNotifications::recentsUpdated});
 
     ASSERT_TRUE(fetcher->loadLocalCountries());
 
     EXPECT_EQ(posted.count(QuorDataFetcher::favoritesUpdatedNotification), 2);
-    const Servers favorites = preferences.favorites();
+    const Servers favorites = preferences().favorites();
     EXPECT_TRUE(favorites[0]->p2p && favorites[0]->quantumResistant);
     EXPECT_TRUE(favorites[1]->p2p);
     EXPECT_FALSE(favorites[1]->quantumResistant) << "an entry without the flag clears it";
     EXPECT_EQ(favorites[0]->priority, 0) << "priority is not carried into stored rows";
-    const Servers recents = preferences.recents();
+    const Servers recents = preferences().recents();
     EXPECT_TRUE(recents[0]->p2p);
     EXPECT_FALSE(recents[1]->p2p);
 }
@@ -487,25 +488,25 @@ TEST_F(QuorDataFetcherTest, PingMergeKeepsTheSdkOrderDropsUnmeasuredRowsAndUsesT
 
 TEST_F(QuorDataFetcherTest, PingMergeCarriesLatencyIntoFavouritesRecentsRecommendedAndLastConnection)
 {
-    preferences.setFavorites({row("DE")});
-    preferences.setRecents({row("IT"), row("DE")});
+    preferences().setFavorites({row("DE")});
+    preferences().setRecents({row("IT"), row("DE")});
     const Server::Ptr recommended = row("IT");
-    app.setRecommendedServer(recommended);
+    app().setRecommendedServer(recommended);
     AppPreferences::LastConnection last{QuorSelectedInterface{}, QuorConnectVia::Country, QuorSelectedInterfaceScreen{},
                                         QuorConnectionInitiatedBy{}, row("IT"), std::nullopt, false, false};
-    app.setLastConnection(last);
+    app().setLastConnection(last);
     record({QuorDataFetcher::favoritesUpdatedNotification, SettingsNotifications::quorRecommendedServerUpdated});
 
     const Servers shown = {row("DE"), row("IT")};
     fetcher->mergeOptimizedCountries({country("DE", allWords, std::nullopt, 40), country("IT", allWords, std::nullopt, 25)}, shown,
-                                     app.recommendedServer());
+                                     app().recommendedServer());
 
     EXPECT_TRUE(shown[0]->favorite);
-    EXPECT_EQ(preferences.favorites().first()->latency, 40);
-    EXPECT_EQ(preferences.recents()[0]->latency, 25);
-    EXPECT_EQ(preferences.recents()[1]->latency, 40) << "a favourite's recent copy follows through the favourite";
-    EXPECT_EQ(app.recommendedServer()->latency, 25);
-    EXPECT_EQ(app.lastConnection()->server->latency, 25);
+    EXPECT_EQ(preferences().favorites().first()->latency, 40);
+    EXPECT_EQ(preferences().recents()[0]->latency, 25);
+    EXPECT_EQ(preferences().recents()[1]->latency, 40) << "a favourite's recent copy follows through the favourite";
+    EXPECT_EQ(app().recommendedServer()->latency, 25);
+    EXPECT_EQ(app().lastConnection()->server->latency, 25);
     EXPECT_EQ(posted, (QStringList{QuorDataFetcher::favoritesUpdatedNotification, SettingsNotifications::quorRecommendedServerUpdated}));
 }
 
@@ -572,10 +573,10 @@ TEST_F(QuorDataFetcherTest, RecentsKeepThreeNewestFirstAndOneEntryPerLocation)
         Servers before;
         for (const QString& id : c.before)
             before.append(row(id));
-        preferences.setRecents(before);
+        preferences().setRecents(before);
         objects.clear();
         fetcher->addToRecents(row(c.added));
-        EXPECT_EQ(ids(preferences.recents()), c.after);
+        EXPECT_EQ(ids(preferences().recents()), c.after);
         ASSERT_EQ(objects.size(), 1);
         EXPECT_EQ(ids(objects.first().value<Servers>()), c.after);
     }
@@ -584,9 +585,9 @@ TEST_F(QuorDataFetcherTest, RecentsKeepThreeNewestFirstAndOneEntryPerLocation)
 TEST_F(QuorDataFetcherTest, MarkingTheRecommendedLocationAnnouncesItBeforeTheFavourites)
 {
     const Server::Ptr paris = row("7", Type::City);
-    app.setRecommendedServer(row("7", Type::City));
-    app.setServerToAddInRecent(row("7", Type::City));
-    preferences.setRecents({row("DE"), row("7", Type::City)});
+    app().setRecommendedServer(row("7", Type::City));
+    app().setServerToAddInRecent(row("7", Type::City));
+    preferences().setRecents({row("DE"), row("7", Type::City)});
     record({SettingsNotifications::quorRecommendedServerUpdated, QuorDataFetcher::favoritesUpdatedNotification});
 
     fetcher->addFavorite(paris, QuorDataFetcher::FavoriteVia::Recent);
@@ -598,10 +599,10 @@ TEST_F(QuorDataFetcherTest, MarkingTheRecommendedLocationAnnouncesItBeforeTheFav
     EXPECT_EQ(favorites.value("Object").value<Server::Ptr>().get(), paris.get());
     EXPECT_EQ(ids(favorites.value("List").value<Servers>()), QStringList{"7"});
     EXPECT_TRUE(paris->favorite);
-    EXPECT_TRUE(app.recommendedServer()->favorite);
-    EXPECT_TRUE(app.serverToAddInRecent()->favorite);
-    EXPECT_TRUE(preferences.recents()[1]->favorite);
-    EXPECT_FALSE(preferences.recents()[0]->favorite);
+    EXPECT_TRUE(app().recommendedServer()->favorite);
+    EXPECT_TRUE(app().serverToAddInRecent()->favorite);
+    EXPECT_TRUE(preferences().recents()[1]->favorite);
+    EXPECT_FALSE(preferences().recents()[0]->favorite);
 
     const auto marked = sink->named("app_mark_favorite");
     ASSERT_EQ(marked.size(), 1);
@@ -615,15 +616,15 @@ TEST_F(QuorDataFetcherTest, AddingAFavouriteTwiceKeepsOneEntry)
     fetcher->addFavorite(row("FR"), QuorDataFetcher::FavoriteVia::Location);
     fetcher->addFavorite(row("DE"), QuorDataFetcher::FavoriteVia::Location);
     fetcher->addFavorite(row("FR"), QuorDataFetcher::FavoriteVia::Location);
-    EXPECT_EQ(ids(preferences.favorites()), (QStringList{"FR", "DE"}));
+    EXPECT_EQ(ids(preferences().favorites()), (QStringList{"FR", "DE"}));
 
     fetcher->removeFavorite(row("FR"));
-    EXPECT_EQ(ids(preferences.favorites()), QStringList{"DE"});
+    EXPECT_EQ(ids(preferences().favorites()), QStringList{"DE"});
 }
 
 TEST_F(QuorDataFetcherTest, RemovingAnUnknownFavouriteStillAnnouncesTheUnchangedListAndClearsTheFlag)
 {
-    preferences.setFavorites({row("DE")});
+    preferences().setFavorites({row("DE")});
     record({QuorDataFetcher::favoritesUpdatedNotification, SettingsNotifications::quorRecommendedServerUpdated});
     const Server::Ptr fr = row("FR");
     fr->favorite = true;
@@ -639,24 +640,24 @@ TEST_F(QuorDataFetcherTest, RemovingAnUnknownFavouriteStillAnnouncesTheUnchanged
 
 TEST_F(QuorDataFetcherTest, LastConnectionFlagFollowsItsOwnLocationOnly)
 {
-    preferences.setFavorites({row("DE")});
-    app.setLastConnection(AppPreferences::LastConnection{QuorSelectedInterface{}, QuorConnectVia::City, QuorSelectedInterfaceScreen{},
+    preferences().setFavorites({row("DE")});
+    app().setLastConnection(AppPreferences::LastConnection{QuorSelectedInterface{}, QuorConnectVia::City, QuorSelectedInterfaceScreen{},
                                                          QuorConnectionInitiatedBy{}, row("12", Type::City), std::nullopt, false, false});
 
     fetcher->addFavorite(row("FR"), QuorDataFetcher::FavoriteVia::Location);
-    EXPECT_FALSE(app.lastConnection()->server->favorite);
+    EXPECT_FALSE(app().lastConnection()->server->favorite);
     fetcher->addFavorite(row("12", Type::City), QuorDataFetcher::FavoriteVia::Location);
-    EXPECT_TRUE(app.lastConnection()->server->favorite);
+    EXPECT_TRUE(app().lastConnection()->server->favorite);
     fetcher->removeFavorite(row("DE"));
-    EXPECT_TRUE(app.lastConnection()->server->favorite);
+    EXPECT_TRUE(app().lastConnection()->server->favorite);
     fetcher->removeFavorite(row("12", Type::City));
-    EXPECT_FALSE(app.lastConnection()->server->favorite);
+    EXPECT_FALSE(app().lastConnection()->server->favorite);
 }
 
 TEST_F(QuorDataFetcherTest, ReplacingTakesTheSamePlaceAndAnUnknownIdChangesNothing)
 {
-    preferences.setFavorites({row("FR"), row("DE"), row("IT")});
-    preferences.setRecents({row("DE")});
+    preferences().setFavorites({row("FR"), row("DE"), row("IT")});
+    preferences().setRecents({row("DE")});
     record({SettingsNotifications::recentsUpdated, QuorDataFetcher::favoritesUpdatedNotification});
 
     fetcher->replaceRecent(row("NL"));
@@ -666,9 +667,9 @@ TEST_F(QuorDataFetcherTest, ReplacingTakesTheSamePlaceAndAnUnknownIdChangesNothi
     const Server::Ptr de = row("DE");
     de->latency = 12;
     fetcher->replaceFavorite(de);
-    EXPECT_EQ(ids(preferences.favorites()), (QStringList{"FR", "DE", "IT"}));
-    EXPECT_EQ(preferences.favorites()[1]->latency, 12);
-    EXPECT_EQ(preferences.recents()[0]->latency, 12);
+    EXPECT_EQ(ids(preferences().favorites()), (QStringList{"FR", "DE", "IT"}));
+    EXPECT_EQ(preferences().favorites()[1]->latency, 12);
+    EXPECT_EQ(preferences().recents()[0]->latency, 12);
     EXPECT_EQ(posted, (QStringList{SettingsNotifications::recentsUpdated, QuorDataFetcher::favoritesUpdatedNotification}));
 }
 
