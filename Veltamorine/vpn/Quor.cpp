@@ -2,6 +2,7 @@
 
 #include "Bundle.h"
 #include "ExtensionManager.h"
+#include "SettingsNotifications.h"
 #include "Factories.h"
 #include "MainQueue.h"
 #include "Networking.h"
@@ -527,6 +528,199 @@ QList<QuorCity> Quor::matchingCities(const QList<QuorCountry>& countries, const 
         }
     }
     return found;
+}
+
+// --- connection details and locations
+
+Quor::ConnectionInfo Quor::connectionDetails() const
+{
+    ConnectionInfo info;
+    const int status = quorManager ? quorManager->getCurrentVPNStatus() : toRaw(QuorVPNState::Disconnected);
+    info.state = status == toRaw(QuorVPNState::Connected)    ? QuorConnectionState::Connected
+                 : status == toRaw(QuorVPNState::Connecting) ? QuorConnectionState::Connecting
+                                                             : QuorConnectionState::Disconnected;
+    info.connectionId = appPreference.onGoingConnectionId();
+    const auto* manager = dynamic_cast<const QuorManager*>(quorManager);
+    const std::optional<QuorConnectionDetails> details = manager ? manager->quorConnectionDetails() : std::nullopt;
+    if (!details) {
+        info.connectedTo = QString();
+        info.connectedIp = QString();
+        info.connectionDns = QString();
+        info.dialedProtocol = QString();
+        info.quantumResistentServer = false;
+        info.obfuscationEnabled = false;
+        return info;
+    }
+    info.connectedTo = locationDisplayName(*details);
+    info.connectedIp = details->serverIp;
+    info.cancelled = details->isCancelled;
+    info.manualDisconnection = details->isDisconnectedManually;
+    info.connectionDns = details->serverAddress;
+    info.selectedProtocol = selectedProtocolName(preservedPreferences);
+    info.dialedProtocol = details->protocol ? details->protocol->protocol.value_or(QString()) : QString();
+    info.quantumResistentServer = details->isDialedWithQuantumResistantServer;
+    info.obfuscationEnabled = details->IsDialedWithOVPNObfuscatedServer;
+    return info;
+}
+
+QString Quor::locationDisplayName(const QuorConnectionDetails& details)
+{
+    if (details.city && details.city->name) {
+        QString name = *details.city->name;
+        if (details.city->country)
+            name += QStringLiteral(", ") + *details.city->country;
+        return name;
+    }
+    return details.country.value_or(QString());
+}
+
+void Quor::handleRecommendedLocation(const std::optional<QuorLocation>& location)
+{
+    const auto clear = [this](int code, const QString& description) {
+        appPreference.setRecommendedServer(nullptr);
+        NotificationCenter::defaultCenter().post(QString(SettingsNotifications::quorRecommendedServerUpdated));
+        reportRecommendedLocationFailure(refusal(veltamorineErrorDomainLong, code, description));
+    };
+    if (!location) {
+        qCInfo(lcVpnEngine) << "[RECOMMENDED LOCATION] ERROR 1";
+        clear(recommendedLocationMissing, QStringLiteral("QuorSDK provided nil QuorLocation"));
+        return;
+    }
+    qCInfo(lcVpnEngine) << "[RECOMMENDED LOCATION] UPDATED SUCCESSFUL";
+    Server::Ptr row;
+    if (location->city) {
+        const QuorCity& city = *location->city;
+        if (!city.country || !city.name) {
+            clear(recommendedCityMalformed, QStringLiteral("QuorSDK provided errornous QuorCity"));
+            return;
+        }
+        row = Server::make(QString::number(city.cityId), *city.name, Server::Type::City, *city.country);
+    } else if (location->country) {
+        const QuorCountry& country = *location->country;
+        if (!country.country || !country.name) {
+            clear(recommendedCountryMalformed, QStringLiteral("QuorSDK provided errornous QuorCountry"));
+            return;
+        }
+        row = Server::make(*country.country, *country.name, Server::Type::Country, *country.country);
+    } else {
+        clear(recommendedLocationMissing, QStringLiteral("QuorSDK provided nil QuorLocation"));
+        return;
+    }
+    for (const Server::Ptr& favorite : preservedPreferences.favorites()) {
+        if (favorite && favorite->id == row->id)
+            row->favorite = true;
+    }
+    eventTracker.track(EventTracker::Event::recommendedLocationResponse,
+                       QVariantMap{{QStringLiteral("succeed"), true}, {QStringLiteral("name"), row->name}});
+    appPreference.setRecommendedServer(row);
+    NotificationCenter::defaultCenter().post(QString(SettingsNotifications::quorRecommendedServerUpdated),
+                                             QVariant::fromValue(row));
+}
+
+void Quor::handleRecommendedLocationError(const std::optional<Error>& error)
+{
+    qCInfo(lcVpnEngine) << "[RECOMMENDED LOCATION] ERROR 2";
+    reportRecommendedLocationFailure(error);
+}
+
+void Quor::connectedServer(const std::optional<QuorLocation>& location, const ConnectedServerCompletion& completion)
+{
+    const std::optional<LastConnection> stored = appPreference.lastConnection();
+    if (stored && stored->server && location && location->country) {
+        const Server& old = *stored->server;
+        Server::Ptr row;
+        switch (old.type) {
+        case Server::Type::DedicatedIp:
+            row = Server::make(old.id, old.ip, Server::Type::DedicatedIp, old.code);
+            break;
+        case Server::Type::City:
+            row = Server::make(old.id, old.name, Server::Type::City, old.code);
+            break;
+        case Server::Type::Country: {
+            const QuorCountry& country = *location->country;
+            row = Server::make(country.country.value_or(old.id), country.name.value_or(old.name), Server::Type::Country,
+                               country.country.value_or(old.code));
+            break;
+        }
+        case Server::Type::FastestServer:
+        case Server::Type::Shortcut:
+            break;
+        }
+        if (row) {
+            for (const Server::Ptr& favorite : preservedPreferences.favorites()) {
+                if (favorite && favorite->id == row->id)
+                    row->favorite = true;
+            }
+            row->latency = old.latency;
+            row->p2p = old.p2p;
+            row->quantumResistant = old.quantumResistant;
+            row->host = old.host;
+            row->hosts = old.hosts;
+            row->ip = old.ip;
+            LastConnection corrected = *stored;
+            corrected.server = row;
+            corrected.nasIdentifier = location->server ? location->server->nasIdentifier : std::nullopt;
+            appPreference.setLastConnection(corrected);
+            if (stored->nasIdentifier != corrected.nasIdentifier) {
+                const auto orNull = [](const std::optional<QString>& v) { return v ? QVariant(*v) : QVariant(); };
+                eventTracker.track(EventTracker::Event::detectIpMismatch,
+                                   QVariantMap{{QStringLiteral("via"), QStringLiteral("Get Connected Location")},
+                                               {QStringLiteral("connected_NAS"), orNull(stored->nasIdentifier)},
+                                               {QStringLiteral("returned-NAS"), orNull(corrected.nasIdentifier)}});
+            }
+        }
+    }
+    ConnectedInfo info;
+    if (location) {
+        info.locationName = connectedLocationName(*location);
+        info.isoCode = connectedIsoCode(*location);
+        info.ip = location->ip;
+    } else {
+        info.locationName = QString();
+    }
+    if (completion)
+        completion(info);
+}
+
+void Quor::connectedLocationFailed(const std::optional<Error>& error, const ConnectedServerCompletion& completion)
+{
+    const Error failure = connectedLocationError(error);
+    eventTracker.track(EventTracker::Event::failGetConnectedLocation, QVariantMap{{QStringLiteral("error"), failure.message}});
+    if (completion)
+        completion(std::unexpected(failure));
+}
+
+QString Quor::connectedLocationName(const QuorLocation& location)
+{
+    const std::optional<DedicatedIPDetail> dedicated = user.dedicatedIPDetail();
+    if (dedicated && location.ip && dedicated->ip == *location.ip)
+        return dedicated->ip;
+    if (location.city && location.city->name) {
+        QString name = *location.city->name;
+        if (location.country && location.country->country)
+            name += QStringLiteral(", ") + *location.country->country;
+        return name;
+    }
+    if (location.country && location.country->name)
+        return *location.country->name;
+    eventTracker.track(EventTracker::Event::failGetConnectedLocation,
+                       QVariantMap{{QStringLiteral("error"), QStringLiteral("City/Country object not available")}});
+    return QString();
+}
+
+std::optional<QString> Quor::connectedIsoCode(const QuorLocation& location) const
+{
+    const std::optional<DedicatedIPDetail> dedicated = user.dedicatedIPDetail();
+    if (dedicated && location.ip && dedicated->ip == *location.ip)
+        return dedicated->iso;
+    return location.country ? location.country->country : std::nullopt;
+}
+
+Error Quor::connectedLocationError(const std::optional<Error>& error)
+{
+    if (error)
+        return *error;
+    return refusal(veltamorineErrorDomainLong, connectedLocationMissing, QStringLiteral("QuorSDK failed to fetch connected location."));
 }
 
 // --- shared operations

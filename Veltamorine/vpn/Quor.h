@@ -13,6 +13,8 @@
 #include "QuorConnectionInitiatedBy.h"
 #include "QuorDataFetcherServer.h"
 #include "QuorDataTransmission.h"
+#include "QuorLocation.h"
+#include "QuorConnectionDetails.h"
 #include "QuorManagerProtocol.h"
 #include "QuorNotificationName.h"
 #include "QuorProperties.h"
@@ -22,6 +24,7 @@
 #include "User.h"
 
 #include <QVariantMap>
+#include <expected>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -85,6 +88,10 @@ public:
         protocolNotSupported = 1111,
         hostsNotFound = 1212,
         recommendedLocationNotUpdated = 4002,
+        recommendedLocationMissing = 4007,
+        recommendedCityMalformed = 4008,
+        recommendedCountryMalformed = 4009,
+        connectedLocationMissing = 4010,
     };
     // The SDK's answers that are no failure of the request (an attempt already under way, or
     // the same server already connected).
@@ -159,6 +166,26 @@ public:
     // The row with the hosts of a dedicated-IP request in the order sent to the SDK.
     static QList<QuorMultipleDNS> orderedDedicatedHosts(const QList<DedicatedIPHost>& hosts,
                                                         const std::optional<QuorProtocol>& chosen);
+
+    // --- connection details and locations (main thread)
+
+    // A snapshot of the current connection for the interface.
+    virtual ConnectionInfo connectionDetails() const;
+    // "City, country code" when the details name a city, else the country, else empty.
+    static QString locationDisplayName(const QuorConnectionDetails& details);
+    // The SDK's recommended location becomes the stored recommended row behind quick connect;
+    // a malformed answer clears it and is reported (4007 to 4009).
+    void handleRecommendedLocation(const std::optional<QuorLocation>& location);
+    void handleRecommendedLocationError(const std::optional<Error>& error);
+    using ConnectedServerCompletion = std::function<void(std::expected<ConnectedInfo, Error>)>;
+    // The SDK's connected location corrects the stored last connection and gives the name,
+    // country code and address the dashboard shows.
+    void connectedServer(const std::optional<QuorLocation>& location, const ConnectedServerCompletion& completion);
+    void connectedLocationFailed(const std::optional<Error>& error, const ConnectedServerCompletion& completion);
+    QString connectedLocationName(const QuorLocation& location);
+    std::optional<QString> connectedIsoCode(const QuorLocation& location) const;
+    // The given error, or "QuorSDK failed to fetch connected location." (4010).
+    static Error connectedLocationError(const std::optional<Error>& error);
 
     // --- shared operations
 

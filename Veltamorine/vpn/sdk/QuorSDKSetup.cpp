@@ -4,12 +4,15 @@
 #include "ExtensionManager.h"
 #include "Factories.h"
 #include "QuorConfiguration.h"
+#include "Networking.h"
 #include "QuorManager.h"
+#include "StateListener.h"
 #include "VPNProtocol.h"
 
 #include <QMutex>
 #include <QSslCertificate>
 #include <QUrl>
+#include <mutex>
 #include <QtDebug>
 
 namespace {
@@ -55,10 +58,24 @@ std::shared_ptr<QuorSDKListener> makeListener()
         QMutexLocker lock(&mutex());
         make = factory();
     }
-    std::shared_ptr<QuorSDKListener> listener;
-    if (make)
-        listener = make(makeAppPreferences(), makeEventTracker(), makePreservedPreferences());
+    if (!make)
+        make = StateListener::make;
+    std::shared_ptr<QuorSDKListener> listener = make(makeAppPreferences(), makeEventTracker(), makePreservedPreferences());
     return listener ? listener : std::make_shared<QuorSDKListener>();
+}
+
+// The backend client asks the VPN layer whether a tunnel is up before it announces that the
+// network came back; bound once, to whatever shared manager exists when it asks.
+void bindVPNStatusReader()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Networking::shared().currentVPNStatus = []() -> std::optional<int> {
+            if (QuorManager* manager = QuorManager::sharedInstance())
+                return manager->getCurrentVPNStatus();
+            return std::nullopt;
+        };
+    });
 }
 
 }
@@ -108,6 +125,7 @@ void configureQuorSDK(const User& user, ErrorSender sentry)
         return;
     }
 
+    bindVPNStatusReader();
     const std::shared_ptr<QuorSDKListener> listener = makeListener();
     {
         QMutexLocker lock(&mutex());

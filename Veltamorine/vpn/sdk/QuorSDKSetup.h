@@ -18,8 +18,7 @@ namespace QuorSDKSetup {
 
 // The SDK's secret key (40 lower-case hexadecimal characters).
 QString secretKey();
-// How set-up builds its receiver. Until the state listener installs its own factory, set-up
-// installs a receiver that ignores everything.
+// How set-up builds its receiver; without a factory of its own (tests), the state listener.
 void setListenerFactory(QuorSDKListenerFactory factory);
 // The process-wide receiver that the latest set-up installed; nothing before the first.
 std::shared_ptr<QuorSDKListener> sharedListener();
