@@ -103,8 +103,8 @@ void OAuth2CodeGrant::authorize(const Parameters& extraParameters, Callback call
     authorizing_ = true;
     pending_ = std::move(callback);
     qCInfo(lcOAuth) << "authorising at" << url->adjusted(QUrl::RemoveQuery).toString();
-    presenter(*url, redirect, [this, state, redirect](const std::optional<QUrl>& answer) {
-        if (!authorizing_)
+    presenter(*url, redirect, [this, alive = std::weak_ptr<int>(alive_), state, redirect](const std::optional<QUrl>& answer) {
+        if (alive.expired() || !authorizing_)
             return;
         if (!answer) {
             finish(std::nullopt, OAuth2Error{OAuth2Error::Kind::requestCancelled, {}});

@@ -8,6 +8,7 @@
 #include <QVariantMap>
 #include <expected>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // An OAuth 2.0 authorisation-code client with PKCE (S256), made from a settings map:
@@ -79,4 +80,6 @@ private:
     QString verifier_;
     bool authorizing_ = false;
     Callback pending_;
+    // Lets a page that outlives the client report into nothing.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

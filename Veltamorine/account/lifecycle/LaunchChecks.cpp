@@ -176,16 +176,19 @@ void LaunchChecks::refetchVPNPassword(Completion completion)
     }
     auto self = shared_from_this();
     userAuthentication->fetchVPNPassword(*vpnUsername, std::nullopt, std::nullopt,
-        [self, completion](const UserAuthentication::PasswordResult& result) {
-            const MigrationCheckResult check = handleMigrationCheckResult(result);
-            User stored = self->user();
-            if (check && !*check) {
-                self->askConsent(result.error(), completion);
-                return;
-            }
-            stored.setIsUserNotMigratedToEmail(!check.has_value());
-            self->verifyStoredAccount(completion);
-        });
+        [self, completion](const UserAuthentication::PasswordResult& result) { self->handleMigrationCheck(result, completion); });
+}
+
+void LaunchChecks::handleMigrationCheck(const UserAuthentication::PasswordResult& result, Completion completion)
+{
+    const MigrationCheckResult check = handleMigrationCheckResult(result);
+    if (check && !*check) {
+        askConsent(result.error(), std::move(completion));
+        return;
+    }
+    User stored = user();
+    stored.setIsUserNotMigratedToEmail(!check.has_value());
+    verifyStoredAccount(std::move(completion));
 }
 
 void LaunchChecks::askConsent(const LoginError& notMigrated, Completion completion)

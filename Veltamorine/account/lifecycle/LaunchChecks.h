@@ -52,6 +52,9 @@ public:
     void verifyStoredAccount(Completion completion);
     void refetchVPNPassword(Completion completion);
     static MigrationCheckResult handleMigrationCheckResult(const UserAuthentication::PasswordResult& result);
+    // The re-fetch's answer: migrated or failed → the flag, then the stored-account check; not
+    // on e-mail sign-in → the consent alert ("Proceed" migrates, "Logout" ends in NotLoggedIn).
+    void handleMigrationCheck(const UserAuthentication::PasswordResult& result, Completion completion);
     void migrateToEmail(std::function<void(const EmailMigrationResult&)> completion);
     void handleEmailMigrationOutcome(const EmailMigrationResult& result, Completion completion);
     // Posts the green "Migration Complete" notice.

@@ -1,5 +1,6 @@
 #include "OAuthWebViewPresenter.h"
 
+#include "Localizer.h"
 #include "OAuthWebViewController.h"
 
 #include <QPointer>
@@ -12,7 +13,7 @@ OAuth2CodeGrant::Presenter make()
     return [](const QUrl& authorizeURL, const QUrl& redirectURI, std::function<void(const std::optional<QUrl>&)> done) {
         auto* window = new OAuthWebViewController(false);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
-        window->setWindowTitle(QObject::tr("Sign in"));
+        window->setWindowTitle(Localizer::localized(QStringLiteral("signin.window.title")));
         QPointer<OAuthWebViewController> guard(window);
         auto answered = std::make_shared<bool>(false);
         auto finish = [guard, answered, done](const std::optional<QUrl>& redirect) {

@@ -10,6 +10,7 @@
 #include "CryptoUtility.h"
 #include "Factories.h"
 #include "JsonFields.h"
+#include "Localizer.h"
 #include "Networking.h"
 #include "NotificationCenter.h"
 #include "OAuthService.h"
@@ -28,12 +29,12 @@ UserAuthentication::UserDisablePopup userDisablePopup;
 QString describe(const DecryptionError& error)
 {
     switch (error.kind) {
-    case DecryptionError::Kind::InvalidKey: return QStringLiteral("The decryption key is not valid.");
-    case DecryptionError::Kind::UnableToDecrypt: return QStringLiteral("The password could not be decrypted.");
-    case DecryptionError::Kind::KeyIsNotEncoded: return QStringLiteral("The password or its key is not base64 encoded.");
-    case DecryptionError::Kind::DataIsNotEncoded: return QStringLiteral("The password is not encoded.");
-    case DecryptionError::Kind::EmptyData: return QStringLiteral("The decrypted password is empty.");
-    case DecryptionError::Kind::MalformedData: return QStringLiteral("The decrypted password is not text.");
+    case DecryptionError::Kind::InvalidKey: return Localizer::localized(QStringLiteral("signin.password.invalid-key"));
+    case DecryptionError::Kind::UnableToDecrypt: return Localizer::localized(QStringLiteral("signin.password.undecryptable"));
+    case DecryptionError::Kind::KeyIsNotEncoded:
+    case DecryptionError::Kind::DataIsNotEncoded: return Localizer::localized(QStringLiteral("signin.password.not-encoded"));
+    case DecryptionError::Kind::EmptyData: return Localizer::localized(QStringLiteral("signin.password.empty"));
+    case DecryptionError::Kind::MalformedData: return Localizer::localized(QStringLiteral("signin.password.not-text"));
     }
     return {};
 }
@@ -93,7 +94,7 @@ void UserAuthentication::handleRedirectURL(const std::optional<QUrl>& callbackUR
     eventTracker.track(EventTrackerEvent::routeWebLogin);
     if (!callbackURL) {
         // Whoever calls always has one; without it there is nothing to exchange.
-        completion(AuthenticationCase::userInfoError(signInError(NoCallbackURL, QStringLiteral("The sign-in ended without an answer."))));
+        completion(AuthenticationCase::userInfoError(signInError(NoCallbackURL, Localizer::localized(QStringLiteral("signin.error.no-answer")))));
         return;
     }
     auto self = shared_from_this();
@@ -127,20 +128,20 @@ void UserAuthentication::handleTokenResponse(const ExchangeResult& result, Authe
         return;
     }
     if (!*result || (*result)->isEmpty()) {
-        completion(AuthenticationCase::userInfoError(signInError(NoTokenSet, QStringLiteral("The sign-in answer carries no tokens."))));
+        completion(AuthenticationCase::userInfoError(signInError(NoTokenSet, Localizer::localized(QStringLiteral("signin.error.no-tokens")))));
         return;
     }
     const std::optional<QString> plain = CryptoUtility::decryptAESGCM(**result);
     if (!plain) {
         qCWarning(lcAccount) << "the token set did not decrypt; nothing stored";
-        completion(AuthenticationCase::userInfoError(signInError(TokenSetNotDecrypted, QStringLiteral("The sign-in answer could not be read."))));
+        completion(AuthenticationCase::userInfoError(signInError(TokenSetNotDecrypted, Localizer::localized(QStringLiteral("signin.error.unreadable")))));
         return;
     }
     const QJsonDocument document = QJsonDocument::fromJson(plain->toUtf8());
     const std::optional<AuthObject> tokens = document.isObject() ? AuthObject::fromJson(document.object()) : std::nullopt;
     if (!tokens) {
         qCWarning(lcAccount) << "the token set did not decode; nothing stored";
-        completion(AuthenticationCase::userInfoError(signInError(TokenSetNotDecoded, QStringLiteral("The sign-in answer could not be read."))));
+        completion(AuthenticationCase::userInfoError(signInError(TokenSetNotDecoded, Localizer::localized(QStringLiteral("signin.error.unreadable")))));
         return;
     }
     AppManager::shared().saveTokens(*tokens, false);
