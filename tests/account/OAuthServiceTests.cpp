@@ -39,7 +39,9 @@ TEST_F(OAuthServiceTest, TheFirstClientTakesTheRegistrationPageAndStays)
     OAuthService service;
     const std::shared_ptr<OAuth2Client> client = service.client();
     const QUrl page = client->authorizeURI();
-    EXPECT_EQ(page.toString(QUrl::RemoveQuery), QStringLiteral("https://%1/oauth2/register").arg(sandbox.hostWithPort()));
+    // The pages and settings are made once per process, with the identity host of that moment.
+    EXPECT_TRUE(page.toString(QUrl::RemoveQuery).startsWith(QStringLiteral("https://127.0.0.1:")));
+    EXPECT_EQ(page.path(), QStringLiteral("/oauth2/register"));
     EXPECT_EQ(page.query(QUrl::FullyEncoded),
               QStringLiteral("env=PRODUCTION&client_id=----&response_type=code&redirect_uri=veltamorine%3A%2F%2Fhome"));
 
@@ -59,7 +61,8 @@ TEST_F(OAuthServiceTest, SettingsOfTheClient)
     const QVariantMap settings = OAuthService::settings();
     EXPECT_EQ(settings.value(QStringLiteral("client_id")).toString(), QStringLiteral("----"));
     EXPECT_EQ(settings.value(QStringLiteral("client_secret")).toString(), QString());
-    EXPECT_EQ(settings.value(QStringLiteral("token_uri")).toString(), QStringLiteral("https://%1/oauth2/token").arg(sandbox.hostWithPort()));
+    EXPECT_EQ(settings.value(QStringLiteral("token_uri")).toString(),
+              QUrl(OAuthService::registerURL()).adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toString() + QStringLiteral("/oauth2/token"));
     EXPECT_EQ(settings.value(QStringLiteral("redirect_uris")).toStringList(), QStringList{QStringLiteral("quibbo")});
     EXPECT_EQ(settings.value(QStringLiteral("scope")).toString(), QStringLiteral("offline_access"));
     EXPECT_TRUE(settings.value(QStringLiteral("use_pkce")).toBool());
@@ -135,4 +138,12 @@ TEST_F(OAuthServiceTest, TheSharedServiceIsTheApiClientsAuthService)
     EXPECT_EQ(AuthProtocol::shared(), std::static_pointer_cast<AuthProtocol>(shared));
     EXPECT_EQ(shared->oauth(), shared->oauth());
     EXPECT_FALSE(shared->authorizationCode);
+}
+
+TEST_F(OAuthServiceTest, TheCompositionsSignInHoldsTheSharedServices)
+{
+    const std::shared_ptr<UserAuthentication> made = makeUserAuthentication();
+    EXPECT_EQ(made->auth, std::static_pointer_cast<AuthProtocol>(OAuthService::shared()));
+    EXPECT_EQ(made->networkingManager.get(), static_cast<NetworkingProtocol*>(&Networking::shared()));
+    EXPECT_EQ(Networking::shared().auth, std::static_pointer_cast<AuthProtocol>(OAuthService::shared()));
 }

@@ -299,7 +299,12 @@ void UserAuthentication::finishSignIn()
 
 std::shared_ptr<UserAuthentication> makeUserAuthentication()
 {
-    return std::make_shared<UserAuthentication>(Networking::shared().shared_from_this(), makePreservedPreferences(),
-        makeUser(), makeAppPreferences(), makeEventTracker(), QuorManager::sharedInstance(), makeErrorSender(),
-        OAuthService::shared());
+    // The service first: making it binds it as the API client's AuthProtocol, which the shared
+    // backend client takes when it is made.
+    const std::shared_ptr<OAuthService> service = OAuthService::shared();
+    Networking& networking = Networking::shared();
+    if (!networking.auth)
+        networking.auth = service;
+    return std::make_shared<UserAuthentication>(networking.shared_from_this(), makePreservedPreferences(), makeUser(),
+        makeAppPreferences(), makeEventTracker(), QuorManager::sharedInstance(), makeErrorSender(), service);
 }
