@@ -51,7 +51,8 @@ StateListener::StateListener(AppPreferences appPreference, EventTracker eventTra
       eventTracker(std::move(eventTracker)),
       preservedPreferences(std::move(preservedPreferences)),
       makeQuor(::makeQuor),
-      configureSDK([](const User& user) { configureQuorSDK(user); })
+      configureSDK([](const User& user) { configureQuorSDK(user); }),
+      sentry(makeErrorSender())
 {
 }
 
@@ -420,7 +421,7 @@ void StateListener::enableKillSwitch(const std::optional<QuorLocation>& location
     const QString ip = location && location->ip ? *location->ip : QString();
     if (ip.isEmpty()) {
         qCWarning(lcVpnEngine) << "Kill switch not armed: the connected location has no address";
-        makeErrorSender().send(Quor::connectedLocationError(std::nullopt));
+        sentry.send(Quor::connectedLocationError(std::nullopt));
         return;
     }
     const auto wrapper = quor();

@@ -2,6 +2,7 @@
 
 #include "AppPreferences.h"
 #include "Error.h"
+#include "ErrorSender.h"
 #include "EventTracker.h"
 #include "PreservedPreferences.h"
 #include "QuorConnectionDetails.h"
@@ -52,6 +53,7 @@ public:
     QuorFactory makeQuor;                              // wrappers for reconnect, dialled protocol, recommended refresh
     NetworkingProtocol* networkingManager = nullptr;   // reachability; null: the shared network client
     std::function<void(const User&)> configureSDK;     // set-up again after a -1002 dial error
+    ErrorSender sentry;                                 // reports a kill switch that could not be armed
 
     // How set-up builds this listener.
     static std::shared_ptr<QuorSDKListener> make(AppPreferences appPreference, EventTracker eventTracker,
