@@ -1,5 +1,6 @@
 #include "WebViewWindow.h"
 
+#include "Scheduler.h"
 #include "TrustedAuthorities.h"
 #include "WebLog.h"
 #include "WebUrlSchemes.h"
@@ -21,6 +22,12 @@ bool WebLoadError::isCancellation() const
 {
     // net::ERR_ABORTED: the navigation was dropped (by our own policy) or stopped.
     return domain == Domain::Internal && code == -3;
+}
+
+WebLoadError WebLoadError::timedOut()
+{
+    // net::ERR_TIMED_OUT
+    return WebLoadError{Domain::Connection, -7, QStringLiteral("The request timed out.")};
 }
 
 namespace {
@@ -82,7 +89,17 @@ WebViewWindow::WebViewWindow(bool withCancelButton, QWidget* parent)
     showLoadingIndicator();
 }
 
-WebViewWindow::~WebViewWindow() = default;
+WebViewWindow::~WebViewWindow()
+{
+    cancelTimeout();
+}
+
+void WebViewWindow::cancelTimeout()
+{
+    if (timeout_ != 0)
+        Scheduler::main().cancel(timeout_);
+    timeout_ = 0;
+}
 
 qreal WebViewWindow::webViewAlpha() const
 {
@@ -92,6 +109,16 @@ qreal WebViewWindow::webViewAlpha() const
 void WebViewWindow::loadURL(const QUrl& url)
 {
     qCInfo(lcWeb) << "loading" << url.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo).toString();
+    cancelTimeout();
+    timedOut_ = false;
+    QPointer<WebViewWindow> self(this);
+    timeout_ = Scheduler::main().schedule(requestTimeoutSeconds, [self] {
+        if (!self)
+            return;
+        self->timeout_ = 0;
+        self->timedOut_ = true;
+        self->stopLoading();
+    });
     webView_->load(url);
 }
 
@@ -195,7 +222,17 @@ void WebViewWindow::resizeEvent(QResizeEvent* event)
 
 void WebViewWindow::onLoadingChanged(int status, const WebLoadError& error)
 {
-    switch (QWebEngineLoadingInfo::LoadStatus(status)) {
+    const auto loadStatus = QWebEngineLoadingInfo::LoadStatus(status);
+    if (loadStatus == QWebEngineLoadingInfo::LoadStartedStatus)
+        return;
+    cancelTimeout();
+    if (timedOut_ && loadStatus == QWebEngineLoadingInfo::LoadStoppedStatus) {
+        timedOut_ = false;
+        didFailNavigation(WebLoadError::timedOut());
+        return;
+    }
+    timedOut_ = false;
+    switch (loadStatus) {
     case QWebEngineLoadingInfo::LoadSucceededStatus:
         didFinishNavigation();
         break;

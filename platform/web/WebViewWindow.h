@@ -19,6 +19,7 @@ struct WebLoadError {
 
     // A navigation the page itself dropped or the user stopped.
     bool isCancellation() const;
+    static WebLoadError timedOut();
 };
 
 // A window with one embedded browser: the page stays invisible behind a spinning loading
@@ -30,6 +31,8 @@ class WebViewWindow : public QWidget {
 public:
     static constexpr int defaultWidth = 600;
     static constexpr int defaultHeight = 500;
+    // A page that has not loaded after this long is given up.
+    static constexpr double requestTimeoutSeconds = 60;
 
     explicit WebViewWindow(bool withCancelButton, QWidget* parent = nullptr);
     ~WebViewWindow() override;
@@ -43,6 +46,7 @@ public:
     // in only draws the way there).
     qreal webViewAlpha() const;
 
+    // Loads `url`; gives up after requestTimeoutSeconds with a time-out failure.
     void loadURL(const QUrl& url);
     void loadHTMLString(const QString& html);
     void stopLoading();
@@ -69,11 +73,14 @@ protected:
 
 private:
     void onLoadingChanged(int status, const WebLoadError& error);
+    void cancelTimeout();
 
     QWebEngineView* webView_ = nullptr;
     WebPage* page_ = nullptr;
     QGraphicsOpacityEffect* opacity_ = nullptr;
     qreal alpha_ = 0;
+    quint64 timeout_ = 0;
+    bool timedOut_ = false;
     QPointer<QWidget> loadingView_;
     QPointer<QProgressBar> progressIndicator_;
     QPushButton* cancelButton_ = nullptr;

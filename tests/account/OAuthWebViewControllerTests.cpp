@@ -1,6 +1,7 @@
 #include "AccountTestFixture.h"
 
 #include "OAuthWebViewController.h"
+#include "VirtualScheduler.h"
 
 #include <QProgressBar>
 #include <QPushButton>
@@ -195,4 +196,23 @@ TEST_F(OAuthWebViewTest, ASecondStartURLIsNotLoaded)
     TestSupport::processEvents(500);
     EXPECT_TRUE(sandbox.requests("GET", QStringLiteral("/page/oob")).isEmpty());
     EXPECT_EQ(sandbox.requests("GET", QStringLiteral("/page/plain")).size(), 1);
+}
+
+TEST_F(OAuthWebViewTest, APageThatNeverAnswersIsGivenUpAfterSixtySeconds)
+{
+    VirtualScheduler clock;
+    Scheduler::setMain(&clock);
+    sandbox.reply("GET", QStringLiteral("/page/stalled"), SandboxReply::stalled());
+    auto window = std::make_unique<OAuthWebViewController>();
+    window->setStartURL(sandbox.url(QStringLiteral("/page/stalled")));
+    window->show();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !sandbox.requests("GET", QStringLiteral("/page/stalled")).isEmpty(); }, 10000));
+    clock.advance(59);
+    TestSupport::processEvents(200);
+    EXPECT_NE(window->loadingView(), nullptr);
+    clock.advance(1);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return pageHtml(*window).contains(QStringLiteral("The request timed out.")); }, 10000));
+    EXPECT_EQ(window->loadingView(), nullptr);
+    window.reset();
+    Scheduler::setMain(nullptr);
 }
