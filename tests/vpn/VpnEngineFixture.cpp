@@ -1,5 +1,6 @@
 #include "VpnEngineFixture.h"
 
+#include "Factories.h"
 #include "KeychainBackend.h"
 #include "MainQueue.h"
 #include "MemoryKeychainBackend.h"
@@ -22,6 +23,10 @@ void VpnEngineFixture::SetUp()
     ASSERT_TRUE(folder.isValid());
     UserDefaults::setStandardFolder(folder.path());
     KeychainBackend::setCurrent(std::make_shared<MemoryKeychainBackend>());
+    // The process-wide analytics instance and network client outlive every test: made here,
+    // before the virtual clock is installed, their timers stay on the real scheduler.
+    makeEventTracker();
+    Networking::shared();
     Scheduler::setMain(&clock);
     FirewallManager::setShared(firewall);
     AppErrorLookup::setShared(catalogue);
