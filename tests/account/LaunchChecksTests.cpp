@@ -113,13 +113,14 @@ TEST_F(LifecycleTest, AFailedTokenMigrationLeavesTheFlagAndTheIdentityClientAlon
     stored.notMigratedToFA = true;
     signInStored(stored);
     routes->importTokenRefusal = 1500;
+    const QString tokenBefore = oauthService->client()->accessToken();
     const auto outcome = run([](LaunchChecks& c, LaunchChecks::Completion done) { c.start(done); });
     ASSERT_TRUE(outcome);
     EXPECT_EQ(outcome->kind, Kind::MigrateToFAError);
     ASSERT_TRUE(outcome->error);
     EXPECT_EQ(outcome->error->code, 1500);
     EXPECT_TRUE(User().isUserNotMigratedToFA());
-    EXPECT_TRUE(oauthService->client()->accessToken().isEmpty());
+    EXPECT_EQ(oauthService->client()->accessToken(), tokenBefore);
     EXPECT_EQ(presenterCalls, 0);
 }
 

@@ -6,6 +6,7 @@
 #include "VeltamorineServiceLogout.h"
 
 #include <QJsonDocument>
+#include <QUuid>
 #include <QWidget>
 
 // Stands for the preferences library's window class, which logout finds by class name.
@@ -38,7 +39,9 @@ protected:
         user.setLoginUsername(QStringLiteral("ada@example.com"));
         user.setLoginPassword(QStringLiteral("correct horse"));
         user.setFirestoreToken(QStringLiteral("firestore-token"));
-        oauthService->client()->setTokens(QStringLiteral("oauth-access"), QStringLiteral("oauth-refresh"));
+        // The identity client's keyring items are shared by every test process: values of this
+        // run's own tell its copies apart.
+        oauthService->client()->setTokens(oauthAccess, oauthRefresh);
         signInStored(Stored{});
         NotificationCenter::defaultCenter().addObserver(QString(SettingsNotifications::loggedInChanged), &observer,
             [this](const Notification& n) {
@@ -62,6 +65,8 @@ protected:
 
     bool signedIn() const { return User().loggedIn() && User().vpnPassword().has_value(); }
 
+    const QString oauthAccess = QStringLiteral("oauth-access-") + QUuid::createUuid().toString(QUuid::Id128);
+    const QString oauthRefresh = QStringLiteral("oauth-refresh-") + QUuid::createUuid().toString(QUuid::Id128);
     std::shared_ptr<JournalHub> journalHub = std::make_shared<JournalHub>(journal);
     QObject observer;
 };
@@ -128,13 +133,15 @@ TEST_F(LogoutTest, ClearsInOrderAndLeavesNoSecretBehind)
     EXPECT_TRUE(PreservedPreferences().vpnAccounts().isEmpty());
     EXPECT_TRUE(AppManager::shared().iws_accessToken().isEmpty());
     EXPECT_TRUE(AppManager::shared().iws_refreshToken().isEmpty());
-    // A fresh identity client reads the keyring again: nothing is left there.
-    EXPECT_TRUE(std::make_shared<OAuthService>()->client()->accessToken().isEmpty());
-    EXPECT_TRUE(std::make_shared<OAuthService>()->client()->refreshToken().isEmpty());
+    EXPECT_TRUE(oauthService->client()->accessToken().isEmpty());
+    // A fresh identity client reads the keyring again: this run's pair is not there.
+    const auto fresh = std::make_shared<OAuthService>()->client();
+    EXPECT_NE(fresh->accessToken(), oauthAccess);
+    EXPECT_NE(fresh->refreshToken(), oauthRefresh);
     const QByteArray everything = QJsonDocument(QJsonObject::fromVariantMap(UserDefaults::standard().dictionaryRepresentation())).toJson();
-    for (const char* secret : {"access-token-1", "refresh-token-1", "oauth-access", "oauth-refresh", "stored-pass",
-                               "correct horse", "firestore-token"})
-        EXPECT_FALSE(everything.contains(secret)) << secret;
+    for (const QString& secret : {QStringLiteral("access-token-1"), QStringLiteral("refresh-token-1"), oauthAccess, oauthRefresh,
+                                  QStringLiteral("stored-pass"), QStringLiteral("correct horse"), QStringLiteral("firestore-token")})
+        EXPECT_FALSE(everything.contains(secret.toUtf8())) << secret.toStdString();
     for (const QString& key : {AppManager::accessTokenKey, AppManager::refreshTokenKey, AppManager::accessTokenExpiryKey,
                                AppManager::refreshTokenExpiryKey, AppManager::createdAtKey})
         EXPECT_FALSE(UserDefaults::standard().hasObject(key)) << key.toStdString();
