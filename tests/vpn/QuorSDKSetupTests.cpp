@@ -2,6 +2,9 @@
 #include "ExtensionManager.h"
 #include "FirewallManager.h"
 #include "HelperComunicator.h"
+#include "HelperFirewallManager.h"
+#include "Networking.h"
+#include "StateListener.h"
 #include "InMemoryFirewallManager.h"
 #include "MainQueue.h"
 #include "QuorManager.h"
@@ -131,6 +134,22 @@ TEST_F(QuorSDKSetupTest, SetsTheConfigurationFieldsInTableOrder)
     EXPECT_EQ(c.appGroupIdentifier(), Bundle::main().packetTunnelGroup());
     EXPECT_EQ(c.wireGuardTunnelProviderBundleIdentifier(), Bundle::main().wireguardPacketTunnelIdentifier());
     EXPECT_FALSE(c.tunnelProviderBundleIdentifier().isEmpty());
+}
+
+TEST_F(QuorSDKSetupTest, PutsTheHelperKillSwitchAndTheVpnStatusReaderInPlace)
+{
+    configure();
+    EXPECT_NE(dynamic_cast<HelperFirewallManager*>(FirewallManager::shared().get()), nullptr);
+    ASSERT_TRUE(Networking::shared().currentVPNStatus);
+    EXPECT_EQ(Networking::shared().currentVPNStatus(), QuorManager::sharedInstance()->getCurrentVPNStatus());
+}
+
+TEST_F(QuorSDKSetupTest, WithoutAFactoryOfItsOwnTheStateListenerReceives)
+{
+    QuorSDKSetup::setListenerFactory({});
+    configure();
+    EXPECT_NE(std::dynamic_pointer_cast<StateListener>(QuorSDKSetup::sharedListener()), nullptr);
+    EXPECT_EQ(QuorManager::sharedInstance()->delegate(), QuorSDKSetup::sharedListener());
 }
 
 TEST_F(QuorSDKSetupTest, ExcludesTcpByTheWordConnectsUse)

@@ -4,6 +4,8 @@
 #include "ExtensionManager.h"
 #include "Factories.h"
 #include "QuorConfiguration.h"
+#include "FirewallManager.h"
+#include "HelperFirewallManager.h"
 #include "Networking.h"
 #include "QuorManager.h"
 #include "StateListener.h"
@@ -62,6 +64,14 @@ std::shared_ptr<QuorSDKListener> makeListener()
         make = StateListener::make;
     std::shared_ptr<QuorSDKListener> listener = make(makeAppPreferences(), makeEventTracker(), makePreservedPreferences());
     return listener ? listener : std::make_shared<QuorSDKListener>();
+}
+
+// The kill switch of the application is the helper daemon's; installed by the first set-up
+// (until then the SDK keeps its state in memory).
+void installHelperFirewall()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { FirewallManager::setShared(std::make_shared<HelperFirewallManager>()); });
 }
 
 // The backend client asks the VPN layer whether a tunnel is up before it announces that the
@@ -126,6 +136,7 @@ void configureQuorSDK(const User& user, ErrorSender sentry)
     }
 
     bindVPNStatusReader();
+    installHelperFirewall();
     const std::shared_ptr<QuorSDKListener> listener = makeListener();
     {
         QMutexLocker lock(&mutex());

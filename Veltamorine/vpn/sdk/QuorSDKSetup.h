@@ -27,7 +27,8 @@ std::shared_ptr<QuorSDKListener> sharedListener();
 
 // Sets up the VPN SDK: its configuration and shared manager, a new receiver as delegate, state
 // handler, packets handler and extension-manager delegate, the excluded protocols, and the
-// signed-in account's credential. May run any number of times; the newest receiver wins.
+// signed-in account's credential; the first run also puts the helper daemon's kill switch in
+// place. May run any number of times; the newest receiver wins.
 // Missing credentials of a signed-in account are reported through `sentry`.
 void configureQuorSDK(const User& user);
 void configureQuorSDK(const User& user, ErrorSender sentry);
