@@ -2,7 +2,6 @@
 
 #include "Bundle.h"
 #include "ExtensionManager.h"
-#include "SettingsNotifications.h"
 #include "Factories.h"
 #include "MainQueue.h"
 #include "Networking.h"
@@ -577,8 +576,7 @@ QString Quor::locationDisplayName(const QuorConnectionDetails& details)
 void Quor::handleRecommendedLocation(const std::optional<QuorLocation>& location)
 {
     const auto clear = [this](int code, const QString& description) {
-        appPreference.setRecommendedServer(nullptr);
-        NotificationCenter::defaultCenter().post(QString(SettingsNotifications::quorRecommendedServerUpdated));
+        appPreference.setRecommendedServer(nullptr);  // the store announces the change
         reportRecommendedLocationFailure(refusal(veltamorineErrorDomainLong, code, description));
     };
     if (!location) {
@@ -612,9 +610,7 @@ void Quor::handleRecommendedLocation(const std::optional<QuorLocation>& location
     }
     eventTracker.track(EventTracker::Event::recommendedLocationResponse,
                        QVariantMap{{QStringLiteral("succeed"), true}, {QStringLiteral("name"), row->name}});
-    appPreference.setRecommendedServer(row);
-    NotificationCenter::defaultCenter().post(QString(SettingsNotifications::quorRecommendedServerUpdated),
-                                             QVariant::fromValue(row));
+    appPreference.setRecommendedServer(row);  // the store announces the new row
 }
 
 void Quor::handleRecommendedLocationError(const std::optional<Error>& error)
