@@ -43,26 +43,47 @@ const QString stateNotification = toRaw(QuorNotificationName::QuorVPNStateNotifi
 
 StateListener::StateListener(AppPreferences appPreference, EventTracker eventTracker,
                              PreservedPreferences preservedPreferences)
-    : QuorSDKListener([this](int state) { defaultStateChanged(state); },
-                      [this](const std::optional<quint64>& in, const std::optional<quint64>& out) {
-                          defaultPacketsTransmitted(in, out);
-                      }),
+    : StateListener(std::move(appPreference), std::move(eventTracker), std::move(preservedPreferences),
+                    std::make_shared<std::weak_ptr<StateListener>>())
+{
+}
+
+StateListener::StateListener(AppPreferences appPreference, EventTracker eventTracker,
+                             PreservedPreferences preservedPreferences, Self self)
+    : QuorSDKListener(
+          [self](int state) {
+              if (const auto listener = self->lock())
+                  listener->defaultStateChanged(state);
+          },
+          [self](const std::optional<quint64>& in, const std::optional<quint64>& out) {
+              if (const auto listener = self->lock())
+                  listener->defaultPacketsTransmitted(in, out);
+          }),
       appPreference(std::move(appPreference)),
       eventTracker(std::move(eventTracker)),
       preservedPreferences(std::move(preservedPreferences)),
       makeQuor(::makeQuor),
       configureSDK([](const User& user) { configureQuorSDK(user); }),
-      sentry(makeErrorSender())
+      sentry(makeErrorSender()),
+      self_(std::move(self))
 {
 }
 
 StateListener::~StateListener() = default;
 
+std::shared_ptr<StateListener> StateListener::create(AppPreferences appPreference, EventTracker eventTracker,
+                                                     PreservedPreferences preservedPreferences)
+{
+    auto listener = std::make_shared<StateListener>(std::move(appPreference), std::move(eventTracker),
+                                                    std::move(preservedPreferences));
+    *listener->self_ = listener;
+    return listener;
+}
+
 std::shared_ptr<QuorSDKListener> StateListener::make(AppPreferences appPreference, EventTracker eventTracker,
                                                      PreservedPreferences preservedPreferences)
 {
-    return std::make_shared<StateListener>(std::move(appPreference), std::move(eventTracker),
-                                           std::move(preservedPreferences));
+    return create(std::move(appPreference), std::move(eventTracker), std::move(preservedPreferences));
 }
 
 void StateListener::onMain(std::function<void(StateListener&)> work)

@@ -41,8 +41,12 @@ public:
     static inline const QString fetchIPNotification = QStringLiteral("FetchIP");
     static inline const QString isConnectedSuccessfullyKey = QStringLiteral("IsConnectedSuccessfullyOnThisDeviceEver");
 
+    // Use create(): the SDK's closures reach only a listener made there, and only while it lives
+    // (set-up may replace it while the SDK is still calling the old one).
     StateListener(AppPreferences appPreference, EventTracker eventTracker, PreservedPreferences preservedPreferences);
     ~StateListener() override;
+    static std::shared_ptr<StateListener> create(AppPreferences appPreference, EventTracker eventTracker,
+                                                 PreservedPreferences preservedPreferences);
 
     AppPreferences appPreference;
     EventTracker eventTracker;
@@ -127,6 +131,11 @@ public:
     static void resetCounters();
 
 private:
+    // The listener as the SDK's closures see it: filled by create(), empty once it is gone.
+    using Self = std::shared_ptr<std::weak_ptr<StateListener>>;
+    StateListener(AppPreferences appPreference, EventTracker eventTracker, PreservedPreferences preservedPreferences,
+                  Self self);
+    Self self_;
     // Runs `work` on the main thread (at once when already there) while the listener lives.
     void onMain(std::function<void(StateListener&)> work);
     bool networkReachable() const;

@@ -369,6 +369,21 @@ TEST_F(StateListenerTest, SdkCallbacksFromItsOwnThreadReachObserversOnTheMainThr
     EXPECT_EQ(connecting.quantumResistentServer, false);
 }
 
+TEST_F(StateListenerTest, ClosuresOfAReplacedListenerReachNothing)
+{
+    const auto stateChanged = listener->stateChanged;
+    const auto packets = listener->packetsTransmitted;
+    listener.reset();
+    std::thread sdk([&] {
+        stateChanged(toRaw(QuorVPNState::Connecting));
+        packets(quint64(1), quint64(2));
+    });
+    sdk.join();
+    TestSupport::processEvents(20);
+    EXPECT_TRUE(states().isEmpty());
+    EXPECT_TRUE(transmissions().isEmpty());
+}
+
 TEST_F(StateListenerTest, ConnectedLocationAnnouncesTheAddressAndArmsTheKillSwitchOneSecondLater)
 {
     listen(StateListener::fetchIPNotification);

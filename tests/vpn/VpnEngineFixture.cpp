@@ -82,7 +82,7 @@ std::shared_ptr<Quor> VpnEngineFixture::makeQuor(QuorManagerProtocol* manager)
 
 std::shared_ptr<StateListener> VpnEngineFixture::makeListener(QuorManagerProtocol* manager)
 {
-    auto listener = std::make_shared<StateListener>(appPreferences(), tracker(), preserved());
+    auto listener = StateListener::create(appPreferences(), tracker(), preserved());
     listener->makeQuor = [this, manager] { return makeQuor(manager); };
     listener->networkingManager = networking.get();
     listener->configureSDK = [this](const User&) { ++setUpCount; };
