@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include "Keychain.h"
 #include "LibsecretKeychainBackend.h"
 #include "MemoryKeychainBackend.h"
@@ -181,16 +182,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(KeychainSelection, KeychainWithoutBackendFollowsTheProcessWideChoice)
 {
+    // The real keyring is shared by every test process running at the same time: a name of
+    // this process's own keeps another test's item of the same name out of the picture.
+    const QString name = QStringLiteral("PRODUCTION_API_dialer-api/authorization-%1").arg(QCoreApplication::applicationPid());
     auto memory = std::make_shared<MemoryKeychainBackend>();
     KeychainBackend::setCurrent(memory);
     Keychain k("AppPreferences");
-    EXPECT_TRUE(k.set("token", "PRODUCTION_API_dialer-api/authorization"));
-    EXPECT_EQ(memory->read("AppPreferencesPRODUCTION_API_dialer-api/authorization"), QString("token"));
+    EXPECT_TRUE(k.set("token", name));
+    EXPECT_EQ(memory->read("AppPreferences" + name), QString("token"));
 
     KeychainBackend::setCurrent(nullptr);
     EXPECT_NE(dynamic_cast<LibsecretKeychainBackend*>(KeychainBackend::current().get()), nullptr)
         << "production default is the system keyring";
-    EXPECT_EQ(k.get("PRODUCTION_API_dialer-api/authorization"), std::nullopt);
+    EXPECT_EQ(k.get(name), std::nullopt);
 }
 
 }
