@@ -8,6 +8,7 @@
 #include "NotificationCenter.h"
 #include "PersonalizeServerModel.h"
 #include "QuorDataFetcher.h"
+#include "QuorError.h"
 #include "QuorManager.h"
 #include "QuorSmartConnectTag.h"
 #include "QuorVPNState.h"
@@ -208,6 +209,8 @@ std::optional<QuorProtocol> Quor::quorProtocol(bool forFallback) const
 
 void Quor::reconnect()
 {
+    if (!quorManager)
+        return;
     appPreference.setOnGoingConnectionId(newConnectionId());
     quorManager->setDoCheckInternetConnectivity(false);
     quorManager->reconnectVPN();
@@ -216,7 +219,7 @@ void Quor::reconnect()
 void Quor::pingDedicatedIPServer(Completion completion)
 {
     const Server::Ptr server = preservedPreferences.dedicatedServer();
-    if (!server)
+    if (!server || !quorManager)
         return;
     const QString address = server->hosts && !server->hosts->isEmpty() ? server->hosts->first().dns : server->host;
     QuorDedicatedIPServerPing ping(address);
@@ -332,6 +335,12 @@ void Quor::performConnect(QuorProperties properties, ConnectVia connectVia, cons
         if (completion)
             completion(error);
     };
+    if (!quorManager) {
+        // Only before the SDK set-up, which the application runs first thing at launch.
+        qCWarning(lcVpnEngine) << "connect asked before the VPN SDK was set up";
+        refuse(QuorError::make(QuorError::MissingCredentials));
+        return;
+    }
 
     if (connectVia != ConnectVia::DedicatedIp && preservedPreferences.selectedProtocolNeedsSystemExtension()) {
         showExtensionRequiredNotice();

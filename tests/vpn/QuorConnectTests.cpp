@@ -522,3 +522,20 @@ TEST_F(QuorConnectTest, ByteCountsSplitIntoUnits)
 }
 
 }
+
+namespace {
+
+TEST_F(QuorConnectTest, BeforeTheSdkSetUpARequestFailsInsteadOfCrashing)
+{
+    const auto early = makeQuor(nullptr);
+    Answers answers;
+    early->performConnect(QuorProperties::initWithCountry(country("FR", "France"), std::nullopt), Quor::ConnectVia::Country,
+                          record(row("FR", "France", Type::Country, "FR")), true, answers.completion());
+    ASSERT_EQ(answers.received.size(), 1);
+    ASSERT_TRUE(answers.received.first().has_value());
+    EXPECT_FALSE(appPreferences().lastConnection());
+    early->reconnect();
+    EXPECT_FALSE(appPreferences().onGoingConnectionId());
+}
+
+}
