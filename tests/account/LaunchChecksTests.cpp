@@ -319,3 +319,27 @@ TEST_F(LifecycleTest, AFailedEmailMigrationAfterProceedIsReported)
     EXPECT_EQ(outcome->kind, Kind::MigrateToEmailError);
     EXPECT_TRUE(User().isUserNotMigratedToEmail());
 }
+
+TEST_F(LifecycleTest, AReFetchRefusedAsNotMigratedByTheServiceAsksConsentAndProceedMigrates)
+{
+    Stored stored;
+    stored.notMigratedToEmail = true;
+    signInStored(stored);
+    routes->passwordRefusals.insert(QStringLiteral("vpn-ada"), 1046);
+
+    const auto outcome = run([](LaunchChecks& c, LaunchChecks::Completion done) { c.start(done); });
+
+    EXPECT_FALSE(outcome);
+    ASSERT_EQ(alerts.kinds(), QStringList{QStringLiteral("migrateConsent")});
+    EXPECT_EQ(requestedPaths(), QStringList{QStringLiteral("GET ") + passwordPath});
+    EXPECT_TRUE(User().isUserNotMigratedToEmail());
+
+    // Once moved, the service hands the password out again.
+    routes->passwordRefusals.clear();
+    alerts.shown.last().answerLoggedOut(false);
+    const auto migrated = waitForCase();
+    ASSERT_TRUE(migrated);
+    EXPECT_EQ(migrated->kind, Kind::Authenticated);
+    EXPECT_EQ(sandbox.requests("POST", migratePath).size(), 1);
+    EXPECT_FALSE(User().isUserNotMigratedToEmail());
+}

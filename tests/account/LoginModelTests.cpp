@@ -198,3 +198,21 @@ TEST_F(LoginModelTest, AReleasedModelEndsQuietly)
     EXPECT_FALSE(User().loggedIn());
     EXPECT_EQ(delegate.calls, QStringList{QStringLiteral("busy")});
 }
+
+TEST_F(LoginModelTest, APasswordRefusedAsNotMigratedByTheServiceAsksConsent)
+{
+    routes->passwordRefusals.insert(QStringLiteral("vpn-ada"), 1046);
+    auto model = makeModel();
+    model->continueWithAccount(account(QStringLiteral("vpn-ada")));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !alerts.shown.isEmpty(); }, 8000));
+    TestSupport::processEvents(50);
+    EXPECT_EQ(alerts.kinds(), QStringList{QStringLiteral("migrateConsent")});
+    EXPECT_TRUE(delegate.busy);
+    EXPECT_TRUE(User().isUserNotMigratedToEmail());
+    EXPECT_FALSE(User().loggedIn());
+
+    alerts.shown.last().answerLoggedOut(true);
+    TestSupport::processEvents(100);
+    EXPECT_FALSE(delegate.busy);
+    EXPECT_TRUE(sandbox.requests("POST", migratePath).isEmpty());
+}

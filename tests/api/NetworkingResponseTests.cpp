@@ -152,6 +152,51 @@ TEST_F(NetworkingResponseTest, FailuresReachTheCallerWrappedAndReported)
     }
 }
 
+TEST_F(NetworkingResponseTest, ARefusalInTheEnvelopeOfABareEndpointReachesTheCallerAsTheServerSentIt)
+{
+    const struct {
+        const char* name;
+        SandboxReply reply;
+        int code;
+        QString message;
+        bool reported;
+    } cases[] = {
+        {"refusal in a 400", GatewayRoutes::envelope(1046, "Not migrated", std::nullopt, 400), 1046, "Not migrated", false},
+        {"refusal in a 500", GatewayRoutes::envelope(1046, "Not migrated", std::nullopt, 500), 1046, "Not migrated", false},
+        {"refusal in a 200", GatewayRoutes::envelope(1046, "Not migrated"), 1046, "Not migrated", false},
+        {"refusal with an empty body", GatewayRoutes::envelope(4012, "Suspended", QJsonObject(), 403), 4012, "Suspended", false},
+        // Not a refusal: an envelope that says 200, a header that does not decode, no envelope.
+        {"200 in the header of a 400", GatewayRoutes::envelope(200, "OK", std::nullopt, 400), DecodingError::dataCorrupted, otherText + "4864)", true},
+        {"code as text in a 500", SandboxReply::json(QJsonObject{{"header", QJsonObject{{"response_code", "1046"}, {"message", "x"}}}}, 500),
+         HttpError::ResponseValidationFailed, otherText + "7)", true},
+        {"plain 500", SandboxReply::raw(500, "down"), HttpError::ResponseValidationFailed, otherText + "7)", true},
+        // A 401 belongs to the token refresh and keeps its wrapped form.
+        {"refusal in a 401", GatewayRoutes::envelope(401, "Unauthorized", std::nullopt, 401), HttpError::ResponseValidationFailed, otherText + "7)", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reports.clear();
+        sandbox.reply("GET", GatewayRoutes::prefixed("/vpn/account/password"), c.reply);
+
+        const auto result = run<HttpResponseModel<NamedModel>>(HttpMethod::Get, Endpoint::Password, QVariantMap{{"username", "erin"}});
+
+        ASSERT_FALSE(result);
+        EXPECT_EQ(result.error().domain, QStringLiteral("VeltamorineError"));
+        EXPECT_EQ(result.error().code, c.code);
+        EXPECT_EQ(result.error().message, c.message);
+        EXPECT_EQ(bool(result.error().underlying), c.reported);
+        EXPECT_EQ(reports.size(), c.reported ? 1 : 0);
+    }
+
+    // The gateway's own endpoints keep their rule: a refusal outside a 200 or 400 is a failure.
+    reports.clear();
+    serveGateway("GET", "/user/portforwarding/v3", GatewayRoutes::envelope(1046, "Not migrated", std::nullopt, 500));
+    const auto gateway = run<NamedModel>(HttpMethod::Get, Endpoint::PortForwarding);
+    ASSERT_FALSE(gateway);
+    EXPECT_EQ(gateway.error().code, HttpError::ResponseValidationFailed);
+    EXPECT_EQ(reports.size(), 1);
+}
+
 TEST_F(NetworkingResponseTest, EmptySuccessKeepsTheLongTextBeneath)
 {
     serveGateway("GET", "/user/portforwarding/v3", GatewayRoutes::envelope(200, "OK"));

@@ -124,6 +124,25 @@ DecodeResult<T> decodeBare(const QByteArray& data)
     return std::expected<T, Error>(std::move(*value));
 }
 
+// The server's refusal when `data` is an envelope whose header carries a response code other
+// than 200: how the identity side of the backend answers a request it turns down, even on
+// endpoints whose successful replies come without the envelope. None for anything else.
+inline std::optional<Error> envelopeRefusal(const QByteArray& data)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    QJsonObject header;
+    qint64 responseCode = 0;
+    QString message;
+    if (!JsonFields::requiredObject(document.object(), QLatin1StringView("header"), header)
+        || !JsonFields::requiredInteger(header, QLatin1StringView("response_code"), responseCode)
+        || !JsonFields::requiredString(header, QLatin1StringView("message"), message) || responseCode == 200)
+        return std::nullopt;
+    return ApiError::serverRefusal(responseCode, message);
+}
+
 // Gateway replies through the envelope, every other host kind bare.
 template <ResponseModel T>
 DecodeResult<T> decodeByHost(const QByteArray& data, Host host)

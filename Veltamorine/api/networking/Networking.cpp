@@ -230,12 +230,25 @@ void Networking::recordResponseTime(Endpoint endpoint, const DataResponse& respo
     });
 }
 
+// A reply of an endpoint decoded bare that did not give the caller's model but carries the
+// server's refusal in an envelope: the same refusal a gateway endpoint gives, neither wrapped
+// nor reported. A 401 stays the token's matter and keeps its wrapped form.
+static std::optional<Error> bareEnvelopeRefusal(Host host, const DataResponse& response)
+{
+    if (host == Host::DialerGateway || !response.response || response.response->statusCode == 401 || !response.data)
+        return std::nullopt;
+    return ReplyDecoding::envelopeRefusal(*response.data);
+}
+
 std::expected<std::any, Error> Networking::handleResponse(Host host, const DataResponse& response, const AnyDecoder& decoder)
 {
     if (response.error()) {
         // A 400 carries the server's refusal in its envelope: decode it like a success.
-        if (!response.response || response.response->statusCode != 400)
+        if (!response.response || response.response->statusCode != 400) {
+            if (std::optional<Error> refusal = bareEnvelopeRefusal(host, response))
+                return std::unexpected(*refusal);
             return std::unexpected(reportRequestFailure(response));
+        }
     }
     const QByteArray body = response.data.value_or(QByteArray());
     // Never the body itself: replies hold tokens and the encrypted VPN password.
@@ -244,6 +257,8 @@ std::expected<std::any, Error> Networking::handleResponse(Host host, const DataR
     DecodeResult<std::any> decoded = decoder ? decoder(body, host)
                                              : DecodeResult<std::any>(std::unexpected(DecodingError::make(QStringLiteral("no decoder"))));
     if (!decoded) {
+        if (std::optional<Error> refusal = bareEnvelopeRefusal(host, response))
+            return std::unexpected(*refusal);
         const QString url = response.request ? response.request->url.toString(QUrl::FullyEncoded) : QString();
         return std::unexpected(reportDecodingFailure(decoded.error(), url));
     }
