@@ -11,3 +11,9 @@ void FakeUserNotificationCenter::add(const UserNotificationRequest& request)
     }
     shownNow.append(request);
 }
+
+void FakeUserNotificationCenter::removeAllDeliveredNotifications()
+{
+    ++removals;
+    shownNow.clear();
+}

@@ -9,11 +9,15 @@
 class FakeUserNotificationCenter final : public UserNotificationCenter {
 public:
     void add(const UserNotificationRequest& request) override;
+    // Empties what is shown and counts the call.
+    void removeAllDeliveredNotifications() override;
 
     // Every request, in the order added.
     QList<UserNotificationRequest> added;
     // The notifications shown now, in the order they first appeared.
     QList<UserNotificationRequest> shown() const { return shownNow; }
+    // How often everything shown was removed.
+    int removals = 0;
 
 private:
     QList<UserNotificationRequest> shownNow;

@@ -59,11 +59,46 @@ void FreedesktopNotificationCenter::answered(const QString& identifier, std::opt
 {
     Shown& shown = byIdentifier[identifier];
     shown.inFlight = false;
-    if (serverId)
+    if (shown.closeWhenAnswered) {
+        shown.closeWhenAnswered = false;
+        if (serverId)
+            close(*serverId);
+        shown.serverId = 0;
+    } else if (serverId) {
         shown.serverId = *serverId;
+    }
     if (shown.waiting) {
         const UserNotificationRequest next = *shown.waiting;
         shown.waiting.reset();
         send(next);
+    } else if (shown.serverId == 0) {
+        byIdentifier.remove(identifier);
     }
+}
+
+void FreedesktopNotificationCenter::removeAllDeliveredNotifications()
+{
+    for (auto it = byIdentifier.begin(); it != byIdentifier.end();) {
+        Shown& shown = it.value();
+        shown.waiting.reset();
+        if (shown.inFlight) {
+            shown.closeWhenAnswered = true;
+            ++it;
+            continue;
+        }
+        if (shown.serverId != 0)
+            close(shown.serverId);
+        it = byIdentifier.erase(it);
+    }
+}
+
+void FreedesktopNotificationCenter::close(quint32 serverId)
+{
+    if (!connection.isConnected())
+        return;
+    QDBusMessage call = QDBusMessage::createMethodCall(service, QString::fromLatin1(objectPath),
+                                                       QString::fromLatin1(interfaceName), QStringLiteral("CloseNotification"));
+    call << serverId;
+    // A notification the user already dismissed is answered with an error; nothing to do then.
+    connection.asyncCall(call);
 }

@@ -31,6 +31,9 @@ public:
     FreedesktopNotificationCenter& operator=(const FreedesktopNotificationCenter&) = delete;
 
     void add(const UserNotificationRequest& request) override;
+    // CloseNotification for each number the service handed out; one still on its way is closed
+    // as soon as the service answers.
+    void removeAllDeliveredNotifications() override;
 
     // The hints sent with every notification: shown with its sound, normal urgency.
     static QVariantMap hints();
@@ -39,11 +42,13 @@ private:
     struct Shown {
         quint32 serverId = 0;  // 0: none shown yet
         bool inFlight = false;
+        bool closeWhenAnswered = false;  // removed while its Notify was on its way
         std::optional<UserNotificationRequest> waiting;
     };
 
     void send(const UserNotificationRequest& request);
     void answered(const QString& identifier, std::optional<quint32> serverId);
+    void close(quint32 serverId);
 
     QDBusConnection connection;
     QString applicationName;

@@ -12,6 +12,9 @@ public:
     // Shows `request`. Whether the desktop showed it is not reported: with notifications turned
     // off, or without a notification service, nothing happens.
     virtual void add(const UserNotificationRequest& request) = 0;
+    // Takes away every notification this process has shown that the desktop may still hold,
+    // and drops requests not sent yet (signing out leaves nothing of the account on screen).
+    virtual void removeAllDeliveredNotifications() = 0;
 
     // The process-wide centre.
     static UserNotificationCenter& current();

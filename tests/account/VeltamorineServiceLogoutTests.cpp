@@ -1,6 +1,7 @@
 #include "AccountLifecycleFixture.h"
 
 #include "AuthObject.h"
+#include "FakeUserNotificationCenter.h"
 #include "SessionSignOut.h"
 #include "SettingsNotifications.h"
 #include "VeltamorineServiceLogout.h"
@@ -194,6 +195,22 @@ TEST_F(LogoutTest, TheApiClientsExpiredSessionSignsOutThroughLogout)
     EXPECT_FALSE(User().vpnPassword());
     EXPECT_TRUE(AppManager::shared().iws_accessToken().isEmpty());
     SessionSignOut::bind(nullptr);
+}
+
+TEST_F(LogoutTest, WithoutABoundStepLogoutRemovesWhatTheNotificationCentreDelivered)
+{
+    FakeUserNotificationCenter center;
+    UserNotificationCenter::setCurrent(&center);
+    center.add({QStringLiteral("connection"), QStringLiteral("Veltamorine"), QStringLiteral("Connected")});
+    center.add({QStringLiteral("update"), QStringLiteral("Veltamorine"), QStringLiteral("An update is ready")});
+    VeltamorineServiceLogout::setDeliveredNotificationsRemoval(nullptr);
+
+    logout(1);
+
+    EXPECT_FALSE(signedIn());
+    EXPECT_EQ(center.removals, 1);
+    EXPECT_TRUE(center.shown().isEmpty());
+    UserNotificationCenter::setCurrent(nullptr);
 }
 
 #include "VeltamorineServiceLogoutTests.moc"

@@ -8,6 +8,7 @@
 #include "QuorManager.h"
 #include "SessionSignOut.h"
 #include "UserAuthentication.h"
+#include "UserNotificationCenter.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -125,6 +126,8 @@ void VeltamorineServiceLogout::clearSession(User user, ErrorSender sentry, const
     }
     if (removal)
         removal();
+    else
+        UserNotificationCenter::current().removeAllDeliveredNotifications();
     qCInfo(lcAccount) << "signed out";
 }
 

@@ -53,7 +53,7 @@ public:
     // Where clearSession() gets its UserAuthentication (default: makeUserAuthentication()).
     // An empty factory brings the default back.
     static void setAuthenticationFactory(AuthenticationFactory factory);
-    // How the delivered user notifications are removed; the shell binds the desktop's
-    // notification centre here. Unbound, nothing is removed.
+    // How the delivered user notifications are removed (default: the process-wide
+    // UserNotificationCenter removes all it delivered). An empty step brings the default back.
     static void setDeliveredNotificationsRemoval(Step removal);
 };

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QMap>
@@ -39,6 +40,14 @@ public slots:
         return id;
     }
     QStringList GetCapabilities() { return {QStringLiteral("body"), QStringLiteral("sound")}; }
+    void CloseNotification(uint id)
+    {
+        closed.append(id);
+        shown.remove(id);
+    }
+
+public:
+    QList<uint> closed;
 
 private:
     uint nextId = 1;
@@ -147,6 +156,57 @@ TEST_F(FreedesktopNotificationCenterTest, CentreEndingWithACallInFlightIsQuiet)
     TestSupport::processEvents(50);
 }
 
+TEST_F(FreedesktopNotificationCenterTest, RemovingAllClosesEveryNotificationShownAndLaterOnesStartAfresh)
+{
+    startServer();
+    FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), QStringLiteral("Veltamorine"), serviceOfThisProcess());
+    center.add({QStringLiteral("a"), QStringLiteral("T"), QStringLiteral("one")});
+    center.add({QStringLiteral("b"), QStringLiteral("T"), QStringLiteral("two")});
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return server.calls.size() == 2; }, 3000));
+    TestSupport::processEvents(50);
+    const QList<uint> ids = server.shown.keys();
+
+    center.removeAllDeliveredNotifications();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return server.closed.size() == 2; }, 3000));
+    QList<uint> closed = server.closed;
+    std::sort(closed.begin(), closed.end());
+    EXPECT_EQ(closed, ids);
+    EXPECT_TRUE(server.shown.isEmpty());
+
+    // Removing again has nothing left to close; a new request shows a new notification.
+    center.removeAllDeliveredNotifications();
+    center.add({QStringLiteral("a"), QStringLiteral("T"), QStringLiteral("three")});
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return server.calls.size() == 3; }, 3000));
+    TestSupport::processEvents(50);
+    EXPECT_EQ(server.calls.last().replacesId, 0u);
+    EXPECT_EQ(server.closed.size(), 2);
+    EXPECT_EQ(server.shown.size(), 1);
+}
+
+TEST_F(FreedesktopNotificationCenterTest, ANotificationStillOnItsWayWhenRemovedIsClosedOnceShown)
+{
+    startServer();
+    FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), QStringLiteral("Veltamorine"), serviceOfThisProcess());
+    center.add({QStringLiteral("connection"), QStringLiteral("T"), QStringLiteral("Connected")});
+    center.add({QStringLiteral("connection"), QStringLiteral("T"), QStringLiteral("Disconnected")});  // waits
+    center.removeAllDeliveredNotifications();
+
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return server.closed.size() == 1; }, 3000));
+    TestSupport::processEvents(50);
+    EXPECT_EQ(server.calls.size(), 1) << "the waiting request is dropped";
+    EXPECT_TRUE(server.shown.isEmpty());
+
+    // A request made after the removal but before the answer is shown, as a new notification.
+    center.add({QStringLiteral("connection"), QStringLiteral("T"), QStringLiteral("Connecting")});
+    center.removeAllDeliveredNotifications();
+    center.add({QStringLiteral("connection"), QStringLiteral("T"), QStringLiteral("Connected")});
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return server.calls.size() == 3 && server.closed.size() == 2; }, 3000));
+    TestSupport::processEvents(50);
+    EXPECT_EQ(server.calls.last().replacesId, 0u);
+    ASSERT_EQ(server.shown.size(), 1);
+    EXPECT_EQ(server.shown.first().body, QStringLiteral("Connected"));
+}
+
 TEST(UserNotificationCenterTest, InstalledCentreReplacesTheDesktopsUntilRemoved)
 {
     FakeUserNotificationCenter fake;
@@ -159,6 +219,11 @@ TEST(UserNotificationCenterTest, InstalledCentreReplacesTheDesktopsUntilRemoved)
     ASSERT_EQ(fake.shown().size(), 1);
     EXPECT_EQ(fake.shown().first().body, QStringLiteral("2"));
     EXPECT_NE(&UserNotificationCenter::current(), &fake);
+
+    fake.removeAllDeliveredNotifications();
+    EXPECT_TRUE(fake.shown().isEmpty());
+    EXPECT_EQ(fake.removals, 1);
+    EXPECT_EQ(fake.added.size(), 2);
 }
 
 }
