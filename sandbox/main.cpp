@@ -4,8 +4,10 @@
 //
 // --info writes the information-dictionary entries that point the application at this server
 // (for VELTAMORINE_INFO). The port is printed on standard output once the server listens.
+// The development account signs in as DevelopmentRoutes::login with DevelopmentRoutes::password.
 
 #include "DevelopmentRoutes.h"
+#include "Keys.h"
 #include "SandboxServer.h"
 
 #include <QCoreApplication>
@@ -49,7 +51,7 @@ int main(int argc, char** argv)
     }
 
     SandboxServer server;
-    DevelopmentRoutes::install(server);
+    DevelopmentRoutes::install(server, {Keys::required(u"aesGcmKey"), Keys::required(u"aesGcmIV")});
     if (!server.start(port)) {
         err << "veltamorine-sandbox: cannot listen on 127.0.0.1:" << port << "\n";
         return 1;
@@ -57,7 +59,7 @@ int main(int argc, char** argv)
     if (!infoPath.isEmpty()) {
         QSaveFile file(infoPath);
         if (!file.open(QIODevice::WriteOnly)
-            || file.write(QJsonDocument(server.informationOverrides()).toJson()) < 0 || !file.commit()) {
+            || file.write(QJsonDocument(DevelopmentRoutes::informationOverrides(server)).toJson()) < 0 || !file.commit()) {
             err << "veltamorine-sandbox: cannot write " << infoPath << "\n";
             return 1;
         }
