@@ -2,6 +2,7 @@
 
 #include "AccountConfiguration.h"
 #include "Keys.h"
+#include "ProcessKeyring.h"
 
 #include <QUuid>
 
@@ -40,6 +41,7 @@ HttpSessionConfiguration standInConfiguration()
 AccountTest::AccountTest()
     : session(standInConfiguration())
 {
+    ProcessKeyring::use();
     QJsonObject info{
         {QStringLiteral("CFBundleShortVersionString"), QStringLiteral("3.0")},
         {QStringLiteral("CFBundleVersion"), QStringLiteral("117")},

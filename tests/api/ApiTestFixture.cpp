@@ -2,6 +2,7 @@
 
 #include "JsonFields.h"
 #include "Keys.h"
+#include "ProcessKeyring.h"
 #include "Scheduler.h"
 #include "StringExtensions.h"
 
@@ -62,6 +63,7 @@ ApiTest::ApiTest()
     : bundle(bundleInfo(sandbox))
     , session(standInConfiguration())
 {
+    ProcessKeyring::use();
     UserDefaults::setStandardFolder(defaultsFolder.path());
     Bundle::setMain(&bundle);
     HttpSession::setShared(&session);
