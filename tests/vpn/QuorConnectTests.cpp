@@ -1,6 +1,9 @@
 #include "VpnEngineFixture.h"
 
 #include "Localizer.h"
+
+#include <QApplication>
+#include <QMessageBox>
 #include "MainQueue.h"
 #include "TestSupport.h"
 #include "NotificationCenter.h"
@@ -536,6 +539,29 @@ TEST_F(QuorConnectTest, BeforeTheSdkSetUpARequestFailsInsteadOfCrashing)
     EXPECT_FALSE(appPreferences().lastConnection());
     early->reconnect();
     EXPECT_FALSE(appPreferences().onGoingConnectionId());
+}
+
+}
+
+namespace {
+
+TEST_F(QuorConnectTest, TheNoticeIsAWindowModalBoxOnTheFirstWindowOrNothing)
+{
+    preserved().setSelectedProtocol(VPNProtocol::UDP);
+    quor->showExtensionRequiredNotice();  // no window: nothing to show it on
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() ||
+                std::none_of(QApplication::topLevelWidgets().cbegin(), QApplication::topLevelWidgets().cend(),
+                             [](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }));
+
+    QWidget window;
+    window.show();
+    quor->showExtensionRequiredNotice();
+    auto* box = window.findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    EXPECT_TRUE(box->text().contains(QStringLiteral("OpenVPN - UDP")));
+    EXPECT_EQ(box->buttons().size(), 1);
+    box->close();
 }
 
 }
