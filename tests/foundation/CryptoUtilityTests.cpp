@@ -91,6 +91,12 @@ TEST_F(CryptoUtilityRsaTests, BuildKeyHasTheStatedForm)
     const QString key = Keys::required(u"rsaPrivateKey");
     EXPECT_FALSE(key.contains('\n'));
     const QByteArray der = QByteArray::fromBase64(key.toLatin1());
+    // An RSAPrivateKey structure: the version is followed directly by the modulus. A PKCS#8
+    // wrapper would put an algorithm identifier (another SEQUENCE) there instead, and OpenSSL
+    // would read that too, so the shape is checked on the bytes.
+    ASSERT_GT(der.size(), 8);
+    EXPECT_EQ(der.left(2), QByteArray("\x30\x82", 2));
+    EXPECT_EQ(der.mid(4, 4), QByteArray("\x02\x01\x00\x02", 4));
     const auto* cursor = reinterpret_cast<const unsigned char*>(der.constData());
     Pkey privateKey(d2i_PrivateKey(EVP_PKEY_RSA, nullptr, &cursor, long(der.size())));
     ASSERT_TRUE(privateKey);
