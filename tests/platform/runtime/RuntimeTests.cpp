@@ -7,6 +7,7 @@
 
 #include <QThread>
 #include <atomic>
+#include <limits>
 #include <thread>
 #include <gtest/gtest.h>
 #include <vector>
@@ -107,6 +108,63 @@ TEST(QtScheduler, CancelledWorkNeverRuns)
     scheduler.cancel(token);
     TestSupport::processEvents(50);
     EXPECT_FALSE(ran);
+}
+
+TEST(QtScheduler, ThreadsMayScheduleAndCancelWhileTheMainThreadRunsWork)
+{
+    QtScheduler scheduler;
+    constexpr int threads = 4;
+    constexpr int perThread = 300;
+    std::atomic<int> ran{0};
+    std::atomic<int> cancelledRan{0};
+    std::atomic<bool> offMain{false};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&] {
+            for (int i = 0; i < perThread; ++i) {
+                scheduler.schedule(0, [&] {
+                    if (!MainQueue::isMainThread())
+                        offMain = true;
+                    ++ran;
+                });
+                const auto token = scheduler.schedule(30, [&] { ++cancelledRan; });
+                scheduler.cancel(token);
+            }
+        });
+    }
+    // The main thread keeps running due work while the workers fill the table.
+    const bool allRan = TestSupport::waitUntil([&] { return ran.load() == threads * perThread; }, 10000);
+    for (auto& worker : workers)
+        worker.join();
+    EXPECT_TRUE(allRan);
+    TestSupport::processEvents(20);
+    EXPECT_EQ(ran.load(), threads * perThread);
+    EXPECT_EQ(cancelledRan.load(), 0);
+    EXPECT_FALSE(offMain.load());
+}
+
+TEST(QtScheduler, DelaysBeyondTheTimersRangeNeverRunEarly)
+{
+    QtScheduler scheduler;
+    // A QTimer counts in int milliseconds; these waits must not wrap into short ones.
+    const double delays[] = { 4294967.346, 2147483.7, 1e12, std::numeric_limits<double>::infinity() };
+    int early = 0;
+    for (double delay : delays)
+        scheduler.schedule(delay, [&] { ++early; });
+    bool control = false;
+    scheduler.schedule(0.2, [&] { control = true; });
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return control; }));
+    EXPECT_EQ(early, 0);
+}
+
+TEST(QtScheduler, NonPositiveAndNotANumberDelaysRunOnTheNextTurn)
+{
+    QtScheduler scheduler;
+    int ran = 0;
+    for (double delay : { 0.0, -3.0, std::numeric_limits<double>::quiet_NaN() })
+        scheduler.schedule(delay, [&] { ++ran; });
+    EXPECT_EQ(ran, 0);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return ran == 3; }, 1000));
 }
 
 TEST(MainQueue, HopsFromAnyThreadInPostedOrder)
