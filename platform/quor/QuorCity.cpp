@@ -1,16 +1,16 @@
 #include "QuorCity.h"
 
-#include "QuorJson.h"
+#include "JsonFields.h"
 
 std::optional<QuorCity> QuorCity::fromJson(const QJsonObject& object)
 {
     QuorCity city;
     std::optional<qint64> latency;
-    if (!QuorJson::requiredInt(object, "city_id", city.cityId)
-        || !QuorJson::optionalString(object, "name", city.name)
-        || !QuorJson::optionalString(object, "country", city.country)
-        || !QuorJson::optionalList(object, "data_centers", city.data_centers)
-        || !QuorJson::optionalInt(object, "latency", latency))
+    if (!JsonFields::requiredInteger(object, QLatin1StringView("city_id"), city.cityId)
+        || !JsonFields::optionalString(object, QLatin1StringView("name"), city.name)
+        || !JsonFields::optionalString(object, QLatin1StringView("country"), city.country)
+        || !JsonFields::optionalList(object, QLatin1StringView("data_centers"), city.data_centers)
+        || !JsonFields::optionalInteger(object, QLatin1StringView("latency"), latency))
         return std::nullopt;
     city.latency = latency.value_or(0);
     return city;
@@ -20,10 +20,10 @@ QJsonObject QuorCity::toJson() const
 {
     QJsonObject o;
     o.insert(QStringLiteral("city_id"), cityId);
-    QuorJson::putString(o, "name", name);
-    QuorJson::putString(o, "country", country);
+    JsonFields::putString(o, QLatin1StringView("name"), name);
+    JsonFields::putString(o, QLatin1StringView("country"), country);
     if (data_centers)
-        o.insert(QStringLiteral("data_centers"), QuorJson::toArray(*data_centers));
+        o.insert(QStringLiteral("data_centers"), JsonFields::encodeList(*data_centers));
     o.insert(QStringLiteral("latency"), latency);
     return o;
 }

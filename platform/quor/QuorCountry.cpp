@@ -1,6 +1,6 @@
 #include "QuorCountry.h"
 
-#include "QuorJson.h"
+#include "JsonFields.h"
 
 #include <QJsonDocument>
 
@@ -8,13 +8,13 @@ std::optional<QuorCountry> QuorCountry::fromJson(const QJsonObject& object)
 {
     QuorCountry c;
     std::optional<qint64> latency;
-    if (!QuorJson::optionalString(object, "country", c.country)
-        || !QuorJson::optionalString(object, "name", c.name)
-        || !QuorJson::optionalString(object, "iso_code", c.iso_code)
-        || !QuorJson::optionalList(object, "data_centers", c.dataCenters)
-        || !QuorJson::optionalList(object, "cities", c.cities)
-        || !QuorJson::optionalList(object, "protocols", c.protocols)
-        || !QuorJson::optionalInt(object, "latency", latency))
+    if (!JsonFields::optionalString(object, QLatin1StringView("country"), c.country)
+        || !JsonFields::optionalString(object, QLatin1StringView("name"), c.name)
+        || !JsonFields::optionalString(object, QLatin1StringView("iso_code"), c.iso_code)
+        || !JsonFields::optionalList(object, QLatin1StringView("data_centers"), c.dataCenters)
+        || !JsonFields::optionalList(object, QLatin1StringView("cities"), c.cities)
+        || !JsonFields::optionalList(object, QLatin1StringView("protocols"), c.protocols)
+        || !JsonFields::optionalInteger(object, QLatin1StringView("latency"), latency))
         return std::nullopt;
     c.latency = latency.value_or(0);
     return c;
@@ -23,15 +23,15 @@ std::optional<QuorCountry> QuorCountry::fromJson(const QJsonObject& object)
 QJsonObject QuorCountry::toJson() const
 {
     QJsonObject o;
-    QuorJson::putString(o, "country", country);
-    QuorJson::putString(o, "name", name);
-    QuorJson::putString(o, "iso_code", iso_code);
+    JsonFields::putString(o, QLatin1StringView("country"), country);
+    JsonFields::putString(o, QLatin1StringView("name"), name);
+    JsonFields::putString(o, QLatin1StringView("iso_code"), iso_code);
     if (dataCenters)
-        o.insert(QStringLiteral("data_centers"), QuorJson::toArray(*dataCenters));
+        o.insert(QStringLiteral("data_centers"), JsonFields::encodeList(*dataCenters));
     if (cities)
-        o.insert(QStringLiteral("cities"), QuorJson::toArray(*cities));
+        o.insert(QStringLiteral("cities"), JsonFields::encodeList(*cities));
     if (protocols)
-        o.insert(QStringLiteral("protocols"), QuorJson::toArray(*protocols));
+        o.insert(QStringLiteral("protocols"), JsonFields::encodeList(*protocols));
     o.insert(QStringLiteral("latency"), latency);
     return o;
 }

@@ -1,6 +1,6 @@
 #include "QuorFaults.h"
 
-#include "QuorJson.h"
+#include "JsonFields.h"
 
 #include <QJsonArray>
 
@@ -37,7 +37,7 @@ bool stringList(const QJsonObject& o, const char* key, QStringList& out)
 bool flag(const QJsonObject& o, const char* key, bool& out)
 {
     std::optional<bool> value;
-    if (!QuorJson::optionalBool(o, key, value))
+    if (!JsonFields::optionalBool(o, QLatin1StringView(key), value))
         return false;
     out = value.value_or(false);
     return true;
@@ -89,7 +89,7 @@ std::optional<QuorFaults> QuorFaults::fromJson(const QJsonObject& o)
         || !optionalSeconds(o, "drop_after_seconds", f.dropAfterSeconds)
         || !optionalSeconds(o, "disconnect_after_seconds", f.disconnectAfterSeconds)
         || !optionalSeconds(o, "unable_to_browse_after_seconds", f.unableToBrowseAfterSeconds)
-        || !QuorJson::optionalInt(o, "connect_error_code", code)
+        || !JsonFields::optionalInteger(o, QLatin1StringView("connect_error_code"), code)
         || !flag(o, "inventory_unavailable", f.inventoryUnavailable)
         || !flag(o, "recommended_location_unavailable", f.recommendedLocationUnavailable))
         return std::nullopt;

@@ -1,6 +1,6 @@
 #include "QuorInventory.h"
 
-#include "QuorJson.h"
+#include "JsonFields.h"
 
 #include <QJsonArray>
 
@@ -120,13 +120,13 @@ std::optional<QuorInventory> QuorInventory::fromJson(const QJsonObject& object)
 {
     QuorInventory inventory;
     std::optional<QList<QuorCountry>> countries;
-    if (!QuorJson::optionalList(object, "countries", countries) || !countries)
+    if (!JsonFields::optionalList(object, QLatin1StringView("countries"), countries) || !countries)
         return std::nullopt;
     inventory.countries = std::move(*countries);
 
     const QJsonValue recommended = object.value(QStringLiteral("recommended"));
     if (recommended.isObject()) {
-        if (!QuorJson::optionalInt(recommended.toObject(), "city_id", inventory.recommendedCityId))
+        if (!JsonFields::optionalInteger(recommended.toObject(), QLatin1StringView("city_id"), inventory.recommendedCityId))
             return std::nullopt;
     } else if (!recommended.isUndefined() && !recommended.isNull()) {
         return std::nullopt;
@@ -148,7 +148,7 @@ QJsonObject QuorInventory::toJson() const
 {
     QJsonObject o;
     o.insert(QStringLiteral("version"), 1);
-    o.insert(QStringLiteral("countries"), QuorJson::toArray(countries));
+    o.insert(QStringLiteral("countries"), JsonFields::encodeList(countries));
     if (recommendedCityId) {
         QJsonObject r;
         r.insert(QStringLiteral("city_id"), *recommendedCityId);

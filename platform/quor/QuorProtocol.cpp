@@ -1,6 +1,6 @@
 #include "QuorProtocol.h"
 
-#include "QuorJson.h"
+#include "JsonFields.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ bool QuorProtocol::isKnownWord(const QString& word)
 std::optional<QuorProtocol> QuorProtocol::fromJson(const QJsonObject& object)
 {
     QuorProtocol p;
-    if (!QuorJson::optionalString(object, "protocol", p.protocol))
+    if (!JsonFields::optionalString(object, QLatin1StringView("protocol"), p.protocol))
         return std::nullopt;
     return p;
 }
@@ -55,6 +55,6 @@ std::optional<QuorProtocol> QuorProtocol::fromJson(const QJsonObject& object)
 QJsonObject QuorProtocol::toJson() const
 {
     QJsonObject o;
-    QuorJson::putString(o, "protocol", protocol);
+    JsonFields::putString(o, QLatin1StringView("protocol"), protocol);
     return o;
 }

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -11,7 +12,8 @@
 // value of another type. Each reader returns false on failure and leaves `out` untouched then.
 namespace JsonFields {
 
-// Integers must be JSON numbers without a fractional part that fit a signed 64-bit integer.
+// Integers must be JSON numbers without a fractional part that fit a signed 64-bit integer. The
+// value is read exactly: an integer beyond 2^53 is not rounded through a double on the way.
 bool integer(const QJsonValue& value, qint64& out);
 
 bool requiredString(const QJsonObject& object, QLatin1StringView key, QString& out);
@@ -44,6 +46,28 @@ std::optional<QList<T>> decodeList(const QJsonArray& array, Decode decode)
     }
     return list;
 }
+
+// An optional list of objects decoded with T::fromJson; one element that is not an object or does
+// not decode fails the whole field.
+template <typename T>
+bool optionalList(const QJsonObject& object, QLatin1StringView key, std::optional<QList<T>>& out)
+{
+    std::optional<QJsonArray> array;
+    if (!optionalArray(object, key, array))
+        return false;
+    if (!array) {
+        out.reset();
+        return true;
+    }
+    std::optional<QList<T>> list = decodeList<T>(*array, &T::fromJson);
+    if (!list)
+        return false;
+    out = std::move(list);
+    return true;
+}
+
+// Writes an optional string only when it is present, so that absent stays absent in the JSON.
+void putString(QJsonObject& object, QLatin1StringView key, const std::optional<QString>& value);
 
 template <typename T>
 QJsonArray encodeList(const QList<T>& list)

@@ -141,4 +141,10 @@ bool optionalArray(const QJsonObject& object, QLatin1StringView key, std::option
     return true;
 }
 
+void putString(QJsonObject& object, QLatin1StringView key, const std::optional<QString>& value)
+{
+    if (value)
+        object.insert(key, *value);
+}
+
 }
