@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,6 +96,21 @@ bool boolFromText(const QString& text)
     while (i < s.size() && s[i] == u'0')
         ++i;
     return i < s.size() && s[i] >= u'1' && s[i] <= u'9';
+}
+
+// Truncates toward zero; a finite value beyond the range saturates (converting it would be
+// undefined), and NaN or an infinity reads as 0.
+qint64 integerFromDouble(double d)
+{
+    if (!std::isfinite(d))
+        return 0;
+    // 2^63 is exact as a double; INT64_MAX is not.
+    constexpr double limit = 9223372036854775808.0;
+    if (d >= limit)
+        return std::numeric_limits<qint64>::max();
+    if (d <= -limit)
+        return std::numeric_limits<qint64>::min();
+    return static_cast<qint64>(d);
 }
 
 qint64 integerFromText(const QString& text)
@@ -416,8 +432,7 @@ qint64 UserDefaults::integerForKey(const QString& key) const
     case QMetaType::LongLong:
         return v.toLongLong();
     case QMetaType::Double: {
-        const double d = v.toDouble();
-        return std::isfinite(d) ? qint64(d) : 0;
+        return integerFromDouble(v.toDouble());
     }
     case QMetaType::QString:
         return integerFromText(v.toString());

@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
 
 #include <csignal>
 #include <memory>
@@ -141,6 +142,28 @@ TEST_F(UserDefaultsTest, TypedReadersConvertLikeThePlatformStore)
         EXPECT_EQ(store->boolForKey(QStringLiteral("k")), c.asBool);
         EXPECT_EQ(store->integerForKey(QStringLiteral("k")), c.asInteger);
         EXPECT_EQ(store->stringForKey(QStringLiteral("k")), c.asString);
+    }
+}
+
+TEST_F(UserDefaultsTest, IntegerReaderSaturatesDoublesBeyondItsRange)
+{
+    auto store = open();
+    constexpr qint64 most = std::numeric_limits<qint64>::max();
+    constexpr qint64 least = std::numeric_limits<qint64>::min();
+    const std::vector<std::pair<double, qint64>> cases = {
+        {1e300, most},
+        {9223372036854775808.0, most},
+        {-1e300, least},
+        {-9223372036854775808.0, least},
+        {9007199254740992.0, 9007199254740992},
+        {-2.75, -2},
+        {std::numeric_limits<double>::infinity(), 0},
+        {std::numeric_limits<double>::quiet_NaN(), 0},
+    };
+    for (const auto& [stored, expected] : cases) {
+        SCOPED_TRACE(stored);
+        store->setDouble(stored, QStringLiteral("k"));
+        EXPECT_EQ(store->integerForKey(QStringLiteral("k")), expected);
     }
 }
 
