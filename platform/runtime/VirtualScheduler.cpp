@@ -1,6 +1,24 @@
 #include "VirtualScheduler.h"
 
 #include <cmath>
+#include <limits>
+
+namespace {
+
+// The clock reading `seconds` after `nowMs`: non-positive and not-a-number delays are now,
+// and a delay past the end of the clock's range saturates instead of overflowing into the past.
+qint64 msAfter(qint64 nowMs, double seconds)
+{
+    if (!(seconds > 0))
+        return nowMs;
+    const double ms = std::round(seconds * 1000.0);
+    const qint64 room = std::numeric_limits<qint64>::max() - nowMs;
+    if (!(ms < static_cast<double>(room)))
+        return std::numeric_limits<qint64>::max();
+    return nowMs + static_cast<qint64>(ms);
+}
+
+}
 
 VirtualScheduler::VirtualScheduler(QDateTime start) : start_(std::move(start)) {}
 
@@ -8,7 +26,7 @@ Scheduler::Token VirtualScheduler::schedule(double seconds, std::function<void()
 {
     QMutexLocker lock(&mutex_);
     const Token token = next_++;
-    const qint64 due = nowMs_ + (seconds <= 0 ? 0 : std::llround(seconds * 1000.0));
+    const qint64 due = msAfter(nowMs_, seconds);
     queue_.emplace(std::make_pair(due, token), std::move(work));
     return token;
 }
@@ -35,7 +53,7 @@ void VirtualScheduler::advance(double seconds)
     qint64 target;
     {
         QMutexLocker lock(&mutex_);
-        target = nowMs_ + std::max<qint64>(0, std::llround(seconds * 1000.0));
+        target = msAfter(nowMs_, seconds);
     }
     for (;;) {
         std::function<void()> work;

@@ -28,6 +28,22 @@ TEST(VirtualScheduler, RunsDueWorkInTimeOrderAndTiesInScheduleOrder)
     EXPECT_DOUBLE_EQ(scheduler.nextDueIn(), 2.0);
 }
 
+TEST(VirtualScheduler, DelaysPastTheClocksRangeStayInTheFuture)
+{
+    VirtualScheduler scheduler;
+    scheduler.advance(10);
+    std::vector<int> ran;
+    scheduler.schedule(std::numeric_limits<double>::infinity(), [&] { ran.push_back(1); });
+    scheduler.schedule(1e17, [&] { ran.push_back(2); });
+    scheduler.schedule(std::numeric_limits<double>::quiet_NaN(), [&] { ran.push_back(3); });
+    scheduler.advance(0);
+    EXPECT_EQ(ran, (std::vector<int>{3}));
+    scheduler.advance(100.0 * 365 * 24 * 3600);
+    EXPECT_EQ(ran, (std::vector<int>{3}));
+    EXPECT_EQ(scheduler.pendingCount(), 2);
+    EXPECT_GT(scheduler.nextDueIn(), 0);
+}
+
 TEST(VirtualScheduler, WorkScheduledByWorkRunsWithinTheSameAdvance)
 {
     VirtualScheduler scheduler;
