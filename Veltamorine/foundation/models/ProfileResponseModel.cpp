@@ -9,19 +9,6 @@ using namespace JsonFields;
 
 namespace {
 
-bool addonList(const QJsonObject& object, QLatin1StringView key, std::optional<QList<ActiveAddon>>& out)
-{
-    std::optional<QJsonArray> array;
-    if (!optionalArray(object, key, array))
-        return false;
-    if (!array) {
-        out.reset();
-        return true;
-    }
-    out = decodeList<ActiveAddon>(*array, &ActiveAddon::fromJson);
-    return out.has_value();
-}
-
 template <typename T>
 void insertIfPresent(QJsonObject& object, const QString& key, const std::optional<T>& value)
 {
@@ -53,8 +40,8 @@ std::optional<ProfileResponseModel> ProfileResponseModel::fromJson(const QJsonOb
         && optionalBool(object, QLatin1StringView("password_manager"), m.passwordManager)
         && requiredString(object, QLatin1StringView("client_type"), m.clientType)
         && requiredObject(object, QLatin1StringView("payment_gateway"), gateway)
-        && addonList(object, QLatin1StringView("active_addons"), m.activeAddons)
-        && addonList(object, QLatin1StringView("addons"), m.addons)
+        && optionalList<ActiveAddon>(object, QLatin1StringView("active_addons"), m.activeAddons)
+        && optionalList<ActiveAddon>(object, QLatin1StringView("addons"), m.addons)
         && optionalString(object, QLatin1StringView("billing_plan"), m.billingPlan)
         && optionalString(object, QLatin1StringView("referral_link"), m.referralLink)
         && optionalString(object, QLatin1StringView("grace_period_expiry"), m.gracePeriodExpiry)

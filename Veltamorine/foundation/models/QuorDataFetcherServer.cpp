@@ -88,13 +88,13 @@ std::optional<Server> Server::fromJson(const QJsonObject& object)
     server.favorite = favorite;
     std::optional<qint64> priority;
     std::optional<QJsonObject> shortcut;
-    std::optional<QJsonArray> protocols, hosts;
+    std::optional<QJsonArray> protocols;
     if (!defaultedBool(object, QLatin1StringView("p2p"), server.p2p)
         || !defaultedBool(object, QLatin1StringView("quantumResistant"), server.quantumResistant)
         || !optionalInteger(object, QLatin1StringView("priority"), priority)
         || !optionalObject(object, QLatin1StringView("shortcut"), shortcut)
         || !optionalArray(object, QLatin1StringView("protocols"), protocols)
-        || !optionalArray(object, QLatin1StringView("hosts"), hosts))
+        || !optionalList<DedicatedIPHost>(object, QLatin1StringView("hosts"), server.hosts))
         return std::nullopt;
     server.priority = priority.value_or(0);
     if (shortcut) {
@@ -105,11 +105,6 @@ std::optional<Server> Server::fromJson(const QJsonObject& object)
     if (protocols) {
         server.protocols = protocolsFromJson(*protocols);
         if (!server.protocols)
-            return std::nullopt;
-    }
-    if (hosts) {
-        server.hosts = decodeList<DedicatedIPHost>(*hosts, &DedicatedIPHost::fromJson);
-        if (!server.hosts)
             return std::nullopt;
     }
     return server;
