@@ -27,6 +27,28 @@ QStringList wordsOf(const QuorInventory::Site& site)
     return words;
 }
 
+QList<QuorDatacenters> dataCentersOf(const QList<QuorInventory::Site>& sites)
+{
+    QList<QuorDatacenters> centers;
+    for (const QuorInventory::Site& site : sites)
+        centers.append(site.dataCenter);
+    return centers;
+}
+
+// Probes each data centre (an unreachable one reads 0) and returns the lowest latency that
+// answered, 0 when none did.
+qint64 measureDataCenters(QList<QuorDatacenters>& centers, const QuorFaults& faults)
+{
+    qint64 best = 0;
+    for (QuorDatacenters& dc : centers) {
+        dc.latency = faults.isServerUnreachable(dc.nasIdentifier.value_or(QString()), dc.hostname.value_or(QString()))
+            ? 0 : QuorLatencyProbe::latencyOfDataCenter(dc.dataCenterId);
+        if (dc.latency > 0 && (best == 0 || dc.latency < best))
+            best = dc.latency;
+    }
+    return best;
+}
+
 bool isBusy(int status)
 {
     return status == kFindingServer || status == kConnecting || status == kReasserting || status == kDisconnecting;
@@ -652,19 +674,10 @@ void QuorEngine::optimizeCountries(QList<QuorCountry> countries, CountryListResp
     const QuorFaults f = faults();
     for (QuorCountry& country : countries) {
         QList<QuorDatacenters> centers = country.dataCenters.value_or(QList<QuorDatacenters>());
-        if (centers.isEmpty()) {
-            for (const auto& s : inventory->sitesOfCountry(country.country.value_or(QString())))
-                centers.append(s.dataCenter);
-        }
-        qint64 best = 0;
-        for (QuorDatacenters& dc : centers) {
-            dc.latency = f.isServerUnreachable(dc.nasIdentifier.value_or(QString()), dc.hostname.value_or(QString()))
-                ? 0 : QuorLatencyProbe::latencyOfDataCenter(dc.dataCenterId);
-            if (dc.latency > 0 && (best == 0 || dc.latency < best))
-                best = dc.latency;
-        }
+        if (centers.isEmpty())
+            centers = dataCentersOf(inventory->sitesOfCountry(country.country.value_or(QString())));
+        country.latency = measureDataCenters(centers, f);
         country.dataCenters = centers;
-        country.latency = best;
     }
     later(environment_.timings.probe, [this, countries, response] {
         output_.deliver([countries, response] { if (response) response(countries, std::nullopt); });
@@ -677,19 +690,10 @@ void QuorEngine::optimizeCities(QList<QuorCity> cities, CityListResponse respons
     const QuorFaults f = faults();
     for (QuorCity& city : cities) {
         QList<QuorDatacenters> centers = city.data_centers.value_or(QList<QuorDatacenters>());
-        if (centers.isEmpty()) {
-            for (const auto& s : inventory->sitesOfCity(city.cityId))
-                centers.append(s.dataCenter);
-        }
-        qint64 best = 0;
-        for (QuorDatacenters& dc : centers) {
-            dc.latency = f.isServerUnreachable(dc.nasIdentifier.value_or(QString()), dc.hostname.value_or(QString()))
-                ? 0 : QuorLatencyProbe::latencyOfDataCenter(dc.dataCenterId);
-            if (dc.latency > 0 && (best == 0 || dc.latency < best))
-                best = dc.latency;
-        }
+        if (centers.isEmpty())
+            centers = dataCentersOf(inventory->sitesOfCity(city.cityId));
+        city.latency = measureDataCenters(centers, f);
         city.data_centers = centers;
-        city.latency = best;
     }
     later(environment_.timings.probe, [this, cities, response] {
         output_.deliver([cities, response] { if (response) response(cities, std::nullopt); });
