@@ -297,40 +297,38 @@ std::optional<QList<QuorDataFetcher::DataCenter>> QuorDataFetcher::dataCenters(c
     return centers;
 }
 
-QuorManager::CountryListResponse QuorDataFetcher::handleOptimizedCountries(Servers shown, Server::Ptr recommended,
-                                                                           ServersCompletion completion)
+template <typename Measured>
+std::function<void(const std::optional<QList<Measured>>&, const std::optional<Error>&)> QuorDataFetcher::handleMeasured(
+    Servers shown, Server::Ptr recommended, ServersCompletion completion,
+    Servers (QuorDataFetcher::*merge)(const QList<Measured>&, const Servers&, const Server::Ptr&))
 {
     std::weak_ptr<int> alive = alive_;
-    return [this, alive, shown, recommended, completion](const std::optional<QList<QuorCountry>>& measured,
-                                                          const std::optional<Error>& error) {
-        MainQueue::async([this, alive, shown, recommended, completion, measured, error] {
+    return [this, alive, shown, recommended, completion, merge](const std::optional<QList<Measured>>& measured,
+                                                                 const std::optional<Error>& error) {
+        MainQueue::async([this, alive, shown, recommended, completion, merge, measured, error] {
             if (alive.expired() || !completion)
                 return;
             if (error || !measured) {
                 completion(shown);
                 return;
             }
-            completion(mergeOptimizedCountries(*measured, shown, recommended));
+            completion((this->*merge)(*measured, shown, recommended));
         });
     };
+}
+
+QuorManager::CountryListResponse QuorDataFetcher::handleOptimizedCountries(Servers shown, Server::Ptr recommended,
+                                                                           ServersCompletion completion)
+{
+    return handleMeasured<QuorCountry>(std::move(shown), std::move(recommended), std::move(completion),
+                                       &QuorDataFetcher::mergeOptimizedCountries);
 }
 
 QuorManager::CityListResponse QuorDataFetcher::handleFetchedCities(Servers shown, Server::Ptr recommended,
                                                                    ServersCompletion completion)
 {
-    std::weak_ptr<int> alive = alive_;
-    return [this, alive, shown, recommended, completion](const std::optional<QList<QuorCity>>& measured,
-                                                          const std::optional<Error>& error) {
-        MainQueue::async([this, alive, shown, recommended, completion, measured, error] {
-            if (alive.expired() || !completion)
-                return;
-            if (error || !measured) {
-                completion(shown);
-                return;
-            }
-            completion(mergeFetchedCities(*measured, shown, recommended));
-        });
-    };
+    return handleMeasured<QuorCity>(std::move(shown), std::move(recommended), std::move(completion),
+                                    &QuorDataFetcher::mergeFetchedCities);
 }
 
 Servers QuorDataFetcher::mergeOptimizedCountries(const QList<QuorCountry>& measured, const Servers& shown,

@@ -154,6 +154,11 @@ public:
 
 private:
     static Server::Ptr buildCountryRow(const QuorCountry& country);
+    // The response block behind both ping handlers; `merge` is the synchronous merge of its kind.
+    template <typename Measured>
+    std::function<void(const std::optional<QList<Measured>>&, const std::optional<Error>&)> handleMeasured(
+        Servers shown, Server::Ptr recommended, ServersCompletion completion,
+        Servers (QuorDataFetcher::*merge)(const QList<Measured>&, const Servers&, const Server::Ptr&));
     template <typename Measured>
     Servers mergeMeasured(const QList<Measured>& measured, const Servers& shown, const Server::Ptr& recommended,
                           QStringView type);
