@@ -8,6 +8,7 @@
 // Header-only, like GatewayRoutes.h; the program including it links OpenSSL.
 
 #include "GatewayRoutes.h"
+#include "SandboxCrypto.h"
 #include "SandboxServer.h"
 
 #include <QByteArray>
@@ -66,23 +67,7 @@ inline QByteArray fromHex(const QString& hex)
 // AES-256-GCM, ciphertext followed by the 16-byte tag, as base64.
 inline QString encryptAESGCM(const QByteArray& plain, const QString& keyHex, const QString& ivHex)
 {
-    const QByteArray key = fromHex(keyHex);
-    const QByteArray iv = fromHex(ivHex);
-    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    QByteArray sealed(plain.size() + 16, Qt::Uninitialized);
-    int written = 0;
-    int finalWritten = 0;
-    EVP_EncryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, nullptr, nullptr);
-    EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_IVLEN, int(iv.size()), nullptr);
-    EVP_EncryptInit_ex(ctx, nullptr, nullptr, reinterpret_cast<const unsigned char*>(key.constData()),
-                       reinterpret_cast<const unsigned char*>(iv.constData()));
-    EVP_EncryptUpdate(ctx, reinterpret_cast<unsigned char*>(sealed.data()), &written,
-                      reinterpret_cast<const unsigned char*>(plain.constData()), int(plain.size()));
-    EVP_EncryptFinal_ex(ctx, reinterpret_cast<unsigned char*>(sealed.data()) + written, &finalWritten);
-    EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, 16, sealed.data() + written + finalWritten);
-    EVP_CIPHER_CTX_free(ctx);
-    sealed.truncate(written + finalWritten + 16);
-    return QString::fromLatin1(sealed.toBase64());
+    return SandboxCrypto::sealAESGCM(plain, fromHex(keyHex), fromHex(ivHex));
 }
 
 // RSA PKCS#1 v1.5 with the public key in `pemPath`, as base64; empty when it cannot be done.

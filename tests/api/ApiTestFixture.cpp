@@ -3,13 +3,13 @@
 #include "JsonFields.h"
 #include "Keys.h"
 #include "ProcessKeyring.h"
+#include "SandboxCrypto.h"
 #include "Scheduler.h"
 #include "StringExtensions.h"
 
 #include <QJsonDocument>
 #include <QLoggingCategory>
 #include <QMutex>
-#include <openssl/evp.h>
 
 std::optional<NamedModel> NamedModel::fromJson(const QJsonObject& object)
 {
@@ -115,23 +115,8 @@ void ApiTest::storeTokens(const QString& access, const QString& refresh, qint64 
 QString encryptTokenSet(const QJsonObject& tokenSet)
 {
     const QByteArray plain = QJsonDocument(tokenSet).toJson(QJsonDocument::Compact);
-    const QByteArray key = *StringExtensions::hexToBytes(Keys::required(u"aesGcmKey"));
-    const QByteArray iv = *StringExtensions::hexToBytes(Keys::required(u"aesGcmIV"));
-    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    QByteArray sealed(plain.size() + 16, Qt::Uninitialized);
-    int written = 0;
-    int finalWritten = 0;
-    EVP_EncryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, nullptr, nullptr);
-    EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_IVLEN, int(iv.size()), nullptr);
-    EVP_EncryptInit_ex(ctx, nullptr, nullptr, reinterpret_cast<const unsigned char*>(key.constData()),
-                       reinterpret_cast<const unsigned char*>(iv.constData()));
-    EVP_EncryptUpdate(ctx, reinterpret_cast<unsigned char*>(sealed.data()), &written,
-                      reinterpret_cast<const unsigned char*>(plain.constData()), int(plain.size()));
-    EVP_EncryptFinal_ex(ctx, reinterpret_cast<unsigned char*>(sealed.data()) + written, &finalWritten);
-    EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, 16, sealed.data() + written + finalWritten);
-    EVP_CIPHER_CTX_free(ctx);
-    sealed.truncate(written + finalWritten + 16);
-    return QString::fromLatin1(sealed.toBase64());
+    return SandboxCrypto::sealAESGCM(plain, *StringExtensions::hexToBytes(Keys::required(u"aesGcmKey")),
+                                     *StringExtensions::hexToBytes(Keys::required(u"aesGcmIV")));
 }
 
 LogCapture::LogCapture()
