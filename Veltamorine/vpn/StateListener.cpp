@@ -345,15 +345,8 @@ void StateListener::postDisconnected(const QuorConnectionDetails& details)
         }
         appPreference.setManualDisconnectionCount(appPreference.manualDisconnectionCount() + 1);
     }
-    QuorConnectionInfo info = stateInfo(QuorConnectionState::Disconnected);
-    info.connectedTo = details.country;
-    info.connectedIp = details.serverIp;
+    QuorConnectionInfo info = detailsInfo(details, QuorConnectionState::Disconnected);
     info.manualDisconnection = details.isDisconnectedManually;
-    info.connectionDns = details.serverAddress;
-    info.selectedProtocol = Quor::selectedProtocolName(preservedPreferences);
-    info.dialedProtocol = details.protocol ? textOf(details.protocol->protocol) : QString();
-    info.quantumResistentServer = details.isDialedWithQuantumResistantServer;
-    info.obfuscationEnabled = details.IsDialedWithOVPNObfuscatedServer;
     post(info);
 }
 
@@ -395,6 +388,11 @@ void StateListener::postConnecting()
 
 void StateListener::postState(const QuorConnectionDetails& details, QuorConnectionState state)
 {
+    post(detailsInfo(details, state));
+}
+
+QuorConnectionInfo StateListener::detailsInfo(const QuorConnectionDetails& details, QuorConnectionState state) const
+{
     QuorConnectionInfo info = stateInfo(state);
     info.connectedTo = details.country;
     info.connectedIp = details.serverIp;
@@ -403,7 +401,7 @@ void StateListener::postState(const QuorConnectionDetails& details, QuorConnecti
     info.dialedProtocol = details.protocol ? textOf(details.protocol->protocol) : QString();
     info.quantumResistentServer = details.isDialedWithQuantumResistantServer;
     info.obfuscationEnabled = details.IsDialedWithOVPNObfuscatedServer;
-    post(info);
+    return info;
 }
 
 // The bare state: stored connection id, empty protocol texts, flags false.

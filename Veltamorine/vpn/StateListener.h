@@ -141,6 +141,8 @@ private:
     bool networkReachable() const;
     std::shared_ptr<Quor> quor() const;
     QuorConnectionInfo stateInfo(QuorConnectionState state) const;
+    // The state with where the connection went and how it was dialed.
+    QuorConnectionInfo detailsInfo(const QuorConnectionDetails& details, QuorConnectionState state) const;
     void post(const QuorConnectionInfo& info, const QVariantMap& userInfo = {});
     void setExtensionStatus(const QString& bundleIdentifier, SystemExtensionStatus status,
                             std::optional<qint64> errorCode);
