@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "UserDefaults.h"
 #include "UserDefaultsCodable.h"
+#include "VpnEngineFixture.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -22,46 +23,6 @@ namespace {
 using Server = QuorDataFetcher::Server;
 using Servers = QuorDataFetcher::Servers;
 using Type = QuorDataFetcher::ServerType;
-
-// Records what reaches the analytics sink (from any thread).
-class RecordingSink final : public EventTracking {
-public:
-    struct Tracked {
-        QString event;
-        AnalyticsProperties properties;
-    };
-    bool useIPAddressForGeoLocation() const override { return true; }
-    void setUseIPAddressForGeoLocation(bool) override {}
-    void time(const QString& event) override
-    {
-        QMutexLocker lock(&mutex);
-        timed.append(event);
-    }
-    void track(const QString& event, const AnalyticsProperties& properties) override
-    {
-        QMutexLocker lock(&mutex);
-        tracked.append({event, properties});
-    }
-    void identify(const QString&, bool, std::function<void()>) override {}
-    void registerSuperProperties(const AnalyticsProperties&) override {}
-    void clearSuperProperties() override {}
-    void reset(std::function<void()>) override {}
-
-    QList<Tracked> named(const QString& event) const
-    {
-        QMutexLocker lock(&mutex);
-        QList<Tracked> out;
-        for (const Tracked& t : tracked) {
-            if (t.event == event)
-                out.append(t);
-        }
-        return out;
-    }
-
-    mutable QMutex mutex;
-    QStringList timed;
-    QList<Tracked> tracked;
-};
 
 class SilentHub final : public ErrorSending {
 public:
@@ -192,7 +153,7 @@ protected:
 
     QTemporaryDir folder;
     std::shared_ptr<MemoryKeychainBackend> keyring = std::make_shared<MemoryKeychainBackend>();
-    std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>();
+    std::shared_ptr<RecordingTracking> sink = std::make_shared<RecordingTracking>();
     CountriesManager manager;
     std::unique_ptr<QuorDataFetcher> fetcher;
     // Fresh facades over the test's stores.
@@ -699,7 +660,7 @@ TEST(QuorDataFetcherOverlayTest, ShippedOverlayDecodesAndRanksEveryCountryOfTheI
     QTemporaryDir folder;
     UserDefaults::setStandardFolder(folder.path());
     QuorDataFetcher fetcher(PreservedPreferences(), AppPreferences(), nullptr, ErrorSender(std::make_shared<SilentHub>()),
-                            EventTracker(std::make_shared<RecordingSink>(), AppPreferences(), PreservedPreferences()), User());
+                            EventTracker(std::make_shared<RecordingTracking>(), AppPreferences(), PreservedPreferences()), User());
     ASSERT_EQ(fetcher.localCountriesPath, QuorDataFetcher::countriesResource);
     const auto overlay = fetcher.loadLocalCountries();
     ASSERT_TRUE(overlay);
