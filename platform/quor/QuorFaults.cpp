@@ -3,6 +3,7 @@
 #include "JsonFields.h"
 
 #include <QJsonArray>
+#include <limits>
 
 namespace {
 
@@ -31,6 +32,18 @@ bool stringList(const QJsonObject& o, const char* key, QStringList& out)
             return false;
         out.append(item.toString());
     }
+    return true;
+}
+
+// An integer outside the range of int is refused rather than cut down to another value.
+bool optionalInt(const QJsonObject& o, const char* key, std::optional<int>& out)
+{
+    std::optional<qint64> value;
+    if (!JsonFields::optionalInteger(o, QLatin1StringView(key), value))
+        return false;
+    if (value && (*value < std::numeric_limits<int>::min() || *value > std::numeric_limits<int>::max()))
+        return false;
+    out = value ? std::optional<int>(int(*value)) : std::nullopt;
     return true;
 }
 
@@ -81,7 +94,6 @@ QuorFaults QuorFaults::mergedWith(const QuorFaults& other) const
 std::optional<QuorFaults> QuorFaults::fromJson(const QJsonObject& o)
 {
     QuorFaults f;
-    std::optional<qint64> code;
     if (!flag(o, "reject_credentials", f.rejectCredentials)
         || !stringList(o, "rejected_usernames", f.rejectedUsernames)
         || !flag(o, "all_servers_unreachable", f.allServersUnreachable)
@@ -89,12 +101,10 @@ std::optional<QuorFaults> QuorFaults::fromJson(const QJsonObject& o)
         || !optionalSeconds(o, "drop_after_seconds", f.dropAfterSeconds)
         || !optionalSeconds(o, "disconnect_after_seconds", f.disconnectAfterSeconds)
         || !optionalSeconds(o, "unable_to_browse_after_seconds", f.unableToBrowseAfterSeconds)
-        || !JsonFields::optionalInteger(o, QLatin1StringView("connect_error_code"), code)
+        || !optionalInt(o, "connect_error_code", f.connectErrorCode)
         || !flag(o, "inventory_unavailable", f.inventoryUnavailable)
         || !flag(o, "recommended_location_unavailable", f.recommendedLocationUnavailable))
         return std::nullopt;
-    if (code)
-        f.connectErrorCode = static_cast<int>(*code);
     return f;
 }
 

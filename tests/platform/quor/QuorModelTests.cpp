@@ -6,6 +6,7 @@
 
 #include <QJsonDocument>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -139,8 +140,11 @@ TEST(QuorFaultsTest, ServiceDataDecodesAndMerges)
     EXPECT_EQ(QuorFaults::fromJson(faults->toJson())->toJson(), faults->toJson());
 
     for (const char* bad : {R"({"drop_after_seconds":-1})", R"({"rejected_usernames":"blocked"})",
-                            R"({"reject_credentials":1})", R"({"connect_error_code":"5043"})"})
+                            R"({"reject_credentials":1})", R"({"connect_error_code":"5043"})",
+                            R"({"connect_error_code":4294967296})", R"({"connect_error_code":-2147483649})"})
         EXPECT_FALSE(QuorFaults::fromJson(parse(bad))) << bad;
+    EXPECT_EQ(QuorFaults::fromJson(parse(R"({"connect_error_code":-2147483648})"))->connectErrorCode,
+              std::numeric_limits<int>::min());
 
     QuorFaults injected;
     injected.dropAfterSeconds = 5;
