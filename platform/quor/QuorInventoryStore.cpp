@@ -61,7 +61,8 @@ QuorInventoryStore::Source QuorInventoryStore::source() const
 void QuorInventoryStore::ensureFresh(std::function<void()> done)
 {
     const QDateTime now = environment_.schedulerOrMain().now();
-    if (fetchedAt_ && fetchedAt_->msecsTo(now) < qint64(environment_.timings.inventoryLifetime * 1000)) {
+    // Compared as doubles: a lifetime configured as infinite or huge must not overflow.
+    if (fetchedAt_ && double(fetchedAt_->msecsTo(now)) < environment_.timings.inventoryLifetime * 1000.0) {
         if (done)
             done();
         return;
