@@ -1,4 +1,5 @@
 #include "ApiTestFixture.h"
+#include "SandboxTestBundle.h"
 
 #include "JsonFields.h"
 #include "Keys.h"
@@ -43,24 +44,10 @@ HttpSessionConfiguration standInConfiguration()
     return configuration;
 }
 
-QJsonObject bundleInfo(const SandboxServer& server)
-{
-    QJsonObject info{
-        {QStringLiteral("CFBundleShortVersionString"), QStringLiteral("3.0")},
-        {QStringLiteral("CFBundleVersion"), QStringLiteral("117")},
-        {QStringLiteral("Release Code"), QStringLiteral("PRODUCTION")},
-        {QStringLiteral("Application Bundle identifier"), QStringLiteral("com.veltamorine.Veltamorine.tests")},
-    };
-    const QJsonObject overrides = server.informationOverrides();
-    for (auto it = overrides.begin(); it != overrides.end(); ++it)
-        info.insert(it.key(), it.value());
-    return info;
-}
-
 }
 
 ApiTest::ApiTest()
-    : bundle(bundleInfo(sandbox))
+    : bundle(SandboxTestBundle::information(sandbox))
     , session(standInConfiguration())
 {
     ProcessKeyring::use();

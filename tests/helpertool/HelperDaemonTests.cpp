@@ -1,4 +1,5 @@
 #include "HelperTestFixture.h"
+#include "TestSupport.h"
 #include "SocketActivation.h"
 
 #include <QDir>
@@ -30,11 +31,7 @@ protected:
         daemon.start(daemonProgram(), { "--socket", socketPath(), "--rules-folder", dir.path(), "--nft",
                                           writeFakeTool(dir.path(), "nft") });
         ASSERT_TRUE(daemon.waitForStarted(5000));
-        QElapsedTimer timer;
-        timer.start();
-        while (!QFileInfo::exists(socketPath()) && timer.elapsed() < 5000)
-            daemon.waitForReadyRead(20);
-        ASSERT_TRUE(QFileInfo::exists(socketPath()));
+        ASSERT_TRUE(TestSupport::waitForFile(daemon, socketPath()));
     }
     void TearDown() override
     {

@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QProcess>
 #include <QThread>
 
 namespace TestSupport {
@@ -26,6 +29,15 @@ void processEvents(int ms)
     do {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     } while (!deadline.hasExpired());
+}
+
+bool waitForFile(QProcess& process, const QString& path, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!QFileInfo::exists(path) && timer.elapsed() < timeoutMs)
+        process.waitForReadyRead(20);
+    return QFileInfo::exists(path);
 }
 
 QString builtProgram(const QString& relativePath)

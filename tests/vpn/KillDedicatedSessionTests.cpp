@@ -1,4 +1,5 @@
 #include "AppManager.h"
+#include "SandboxTestBundle.h"
 #include "AuthObject.h"
 #include "Bundle.h"
 #include "DedicatedIpSessionRoute.h"
@@ -22,20 +23,6 @@
 namespace {
 
 const QString killPath = DedicatedIpSessionRoute::path();
-
-QJsonObject bundleInfo(const SandboxServer& server)
-{
-    QJsonObject info{
-        {QStringLiteral("CFBundleShortVersionString"), QStringLiteral("3.0")},
-        {QStringLiteral("CFBundleVersion"), QStringLiteral("117")},
-        {QStringLiteral("Release Code"), QStringLiteral("PRODUCTION")},
-        {QStringLiteral("Application Bundle identifier"), QStringLiteral("com.veltamorine.Veltamorine.tests")},
-    };
-    const QJsonObject overrides = server.informationOverrides();
-    for (auto it = overrides.begin(); it != overrides.end(); ++it)
-        info.insert(it.key(), it.value());
-    return info;
-}
 
 HttpSessionConfiguration standIn()
 {
@@ -62,7 +49,7 @@ SandboxReply killedWithExtras()
 class KillDedicatedSessionTest : public ::testing::Test {
 protected:
     KillDedicatedSessionTest()
-        : bundle(bundleInfo(sandbox))
+        : bundle(SandboxTestBundle::information(sandbox))
         , session(standIn())
     {
         UserDefaults::setStandardFolder(folder.path());

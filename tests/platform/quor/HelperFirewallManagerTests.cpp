@@ -3,9 +3,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QMutex>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -39,11 +37,7 @@ protected:
         daemon.start(TestSupport::builtProgram(QStringLiteral("helpertool/veltamorine.mac.apple.helpertool")),
                      {"--socket", socketPath(), "--rules-folder", dir.path(), "--nft", nft});
         ASSERT_TRUE(daemon.waitForStarted(5000));
-        QElapsedTimer timer;
-        timer.start();
-        while (!QFileInfo::exists(socketPath()) && timer.elapsed() < 5000)
-            daemon.waitForReadyRead(20);
-        ASSERT_TRUE(QFileInfo::exists(socketPath()));
+        ASSERT_TRUE(TestSupport::waitForFile(daemon, socketPath()));
     }
     void TearDown() override
     {
